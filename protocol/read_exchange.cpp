@@ -1,0 +1,120 @@
+#include <QComboBox>
+#include <QDebug>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSerialPort>
+#include <QTimer>
+
+#include "displaytexts.h"
+#include "frames.h"
+#include "mainwindow.h"
+#include "receiver.h"
+#include "ui_mainwindow.h"
+
+namespace {
+
+constexpr int kReadTimeoutMs = 3000;
+
+// A combo is not editable: a text that is not one of its items selects nothing.
+void select(QComboBox *combo, const std::optional<QString> &text)
+{
+    if (text)
+        combo->setCurrentText(*text);
+}
+
+} // namespace
+
+void MainWindow::on_open_port_2_clicked()
+{
+    readOk = false;
+    readTimer->stop();
+    readTimer->start(kReadTimeoutMs);
+    serialPort->write(tmx9::readRequest());
+}
+
+void MainWindow::Read_Date()
+{
+    tmx9::appendReceived(rxBuffer, rxHead, serialPort->readAll());
+    // Handling a line may open a modal box, and a nested run may then consume further lines; so
+    // the next line is always looked for from the current front, never from a saved position.
+    while (const auto line = tmx9::takeLine(rxBuffer, rxHead))
+        handleLine(*line);
+    tmx9::settle(rxBuffer, rxHead);
+}
+
+void MainWindow::handleLine(const QByteArray &line)
+{
+    switch (tmx9::classify(line)) {
+    case tmx9::LineKind::ChannelTable:
+        showChannelTable(line);
+        break;
+    case tmx9::LineKind::Parameters:
+        showParameters(line);
+        break;
+    case tmx9::LineKind::WriteAck:
+        writeOk = true;
+        break;
+    case tmx9::LineKind::Dropped:
+        break;
+    }
+}
+
+void MainWindow::showParameters(const QByteArray &line)
+{
+    const int declared = tmx9::declaredLength(line);
+    qDebug() << "size" << line.size() << "    " << declared;
+    const auto report = tmx9::decodeParameters(line);
+    if (!report) {
+        qDebug() << "Packet too short for expected length:" << declared;
+        return;
+    }
+
+    ui->lineEditAPP->setText(report->firmware);
+    ui->lineEditSN->setText(report->serialNumber);
+    ui->com_5->setCurrentText(report->channel);
+    select(ui->com_8, report->repeater);
+    select(ui->com_4, report->power);
+    select(ui->com_9, report->workMode);
+    select(ui->com_7, report->serialBaud);
+    // Modulation first: its rule may move the air baud rate, which the radio's value then
+    // overrides.
+    select(ui->com_2, report->modulation);
+    select(ui->com_3, report->protocol);
+    select(ui->com_6, report->airBaud);
+}
+
+void MainWindow::showChannelTable(const QByteArray &line)
+{
+    tmx9::settle(rxBuffer, rxHead); // the box below runs the event loop
+    const QStringList frequencies = tmx9::decodeChannelTable(line);
+    for (int n = 1; n <= frequencies.size() && n <= 10; ++n) {
+        if (auto *edit = findChild<QLineEdit *>(QStringLiteral("lineEdit%1").arg(n)))
+            edit->setText(frequencies.at(n - 1));
+    }
+    readTimer->stop();
+    readOk = true;
+    showInformation(displaytexts::pick(englishMode, "Read completed", "读取完成"));
+}
+
+void MainWindow::onTimeout()
+{
+    readTimer->stop();
+    if (readOk) {
+        qDebug() << "数据接收成功，无需弹窗。";
+        readOk = false;
+        return;
+    }
+    showInformation(displaytexts::pick(englishMode, "Read failed", "读取失败"));
+    readOk = false;
+}
+
+void MainWindow::on_open_port_5_clicked()
+{
+    serialPort->write(tmx9::kLogRadioInfo);
+}
+
+void MainWindow::showInformation(const QString &text)
+{
+    QMessageBox::information(this, QStringLiteral("information"), text, QMessageBox::Ok,
+                             QMessageBox::NoButton);
+}

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a task needs, when they are missing.
+#   scripts/deps.sh build   the configurator and its tools
+#   scripts/deps.sh test    everything the test command uses as well
+set -euo pipefail
+
+want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+case "${1:-build}" in
+build) ;;
+test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file) ;;
+*) echo "usage: $0 build|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for pkg in "${want[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$pkg")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}" >&2
+install=(apt-get install -y --no-install-recommends "${missing[@]}")
+if [ "$(id -u)" -eq 0 ]; then
+    DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${install[@]}"
+elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+    sudo DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    sudo DEBIAN_FRONTEND=noninteractive "${install[@]}"
+else
+    echo "Missing Debian packages. Run this, then try again:" >&2
+    echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+fi

@@ -1,0 +1,139 @@
+#include "serialport.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+#include "displaytexts.h"
+#include "frames.h"
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+namespace serialports {
+namespace {
+
+std::function<QStringList()> &source()
+{
+    static std::function<QStringList()> current;
+    return current;
+}
+
+} // namespace
+
+QStringList candidates()
+{
+    if (source())
+        return source()();
+    QStringList locations;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        locations << info.systemLocation();
+    return locations;
+}
+
+void setCandidateSource(std::function<QStringList()> newSource)
+{
+    source() = std::move(newSource);
+}
+
+} // namespace serialports
+
+void MainWindow::refreshPortList()
+{
+    for (const QString &location : serialports::candidates()) {
+        serialPort->setPortName(location);
+        if (!serialPort->open(QIODevice::ReadWrite))
+            continue; // held by another program, or not ours to open: not offered
+        // After a failed open the list is appended to, not rebuilt: never list a port twice.
+        const QString name = serialPort->portName();
+        if (ui->com->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+            ui->com->addItem(name);
+        serialPort->close();
+    }
+}
+
+void MainWindow::on_open_port_clicked()
+{
+    if (portOpen == 0)
+        openPort();
+    else
+        closePort();
+}
+
+void MainWindow::openPort()
+{
+    serialPort->setPortName(ui->com->currentText());
+    if (!serialPort->open(QIODevice::ReadWrite)) {
+        sleep(100);
+        refreshPortList();
+        QMessageBox::information(this, tr("Erro"), tr("Open the failure"), QMessageBox::Ok,
+                                 QMessageBox::NoButton);
+        return;
+    }
+
+    portOpen = 1;
+    serialPort->setBaudRate(ui->baud->currentText().toInt(), QSerialPort::AllDirections);
+    serialPort->setDataBits(QSerialPort::Data8);
+    serialPort->setStopBits(QSerialPort::OneStop);
+    serialPort->setParity(QSerialPort::NoParity);
+    serialPort->setFlowControl(QSerialPort::NoFlowControl);
+
+    // Bytes left unterminated by an earlier connection must not be glued to this one's first line.
+    rxBuffer.clear();
+    rxHead = 0;
+    connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::Read_Date,
+            Qt::UniqueConnection);
+
+    ui->baud->setEnabled(false);
+    ui->com->setEnabled(false);
+    ui->refreshSerial->setEnabled(false);
+    ui->open_port_2->setEnabled(true);
+    ui->open_port_3->setEnabled(true);
+    ui->open_port_4->setEnabled(true);
+    ui->open_port->setText(displaytexts::openPortButton(englishMode, true));
+
+    sleep(100);
+    serialPort->write(tmx9::readRequest());
+}
+
+void MainWindow::closePort()
+{
+    portOpen = 0;
+    serialPort->clear(QSerialPort::AllDirections);
+    serialPort->close();
+
+    ui->refreshSerial->setEnabled(true);
+    ui->baud->setEnabled(true);
+    ui->com->setEnabled(true);
+    ui->open_port_2->setEnabled(false);
+    ui->open_port_3->setEnabled(false);
+    ui->open_port_4->setEnabled(false);
+    ui->open_port->setText(displaytexts::openPortButton(englishMode, false));
+}
+
+void MainWindow::on_refreshSerial_clicked()
+{
+    ui->com->clear();
+    refreshPortList();
+    QMessageBox::information(this, QStringLiteral("information"), QStringLiteral("OK"),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+}
+
+void MainWindow::sleep(int msec)
+{
+    // A monotonic deadline: a wait across midnight, or a clock change, lasts its full time.
+    const QDeadlineTimer deadline(qMax(msec, 0), Qt::PreciseTimer);
+    // Block for the next event instead of spinning; the timer guarantees one at the deadline.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    while (!deadline.hasExpired()) {
+        const qint64 leftNs = deadline.remainingTimeNSecs();
+        wake.start(int((leftNs + 999999) / 1000000));
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+}
