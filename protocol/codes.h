@@ -25,8 +25,8 @@ enum class Field {
 QStringList optionTexts(Field field);
 
 // Bytes the writer emits for `text`, fixed trailing bytes included (protocol: code 32 FF FF FF;
-// repeater: code 01 01). AirBaud: any text that is not a LoRa rate gives 0x31. Empty when the text
-// is not an option of the field; Modulation and FskAirBaud are never written and give empty.
+// repeater: code 01 01). AirBaud: the FSK rates 9600 and 19200 give 0x31. Empty when the text is
+// not an option of the field; Modulation and FskAirBaud are never written and give empty.
 QByteArray encode(Field field, const QString &text);
 
 // Option text for a register byte as the reader shows it; nullopt ("unknown") leaves the widget
@@ -42,7 +42,7 @@ std::optional<QString> normalizeFrequency(const QString &text);
 QByteArray frequencyToRecord(const QString &fourDecimalText);
 
 // Seven record bytes -> display text with four decimals, or nullopt when the record does not
-// parse as a number (Latin-1 up to the first zero byte, QString::toDouble).
+// parse as a finite number (Latin-1 up to the first zero byte, QString::toDouble).
 std::optional<QString> recordToFrequency(const QByteArray &record);
 
 } // namespace tmx9

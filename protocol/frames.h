@@ -30,7 +30,8 @@ QByteArray readRequest();
 // XOR of every byte of `bytes`.
 unsigned char checksum(const QByteArray &bytes);
 
-// "$$RJ", 0x1B, length, start register, data, checksum, CR LF. Data must be at most 254 bytes.
+// "$$RJ", 0x1B, length, start register, data, checksum, CR LF. Data must be at most 254 bytes;
+// longer data gives an empty frame, since the length byte would wrap.
 QByteArray buildWriteFrame(unsigned char startRegister, const QByteArray &data);
 
 // Upper-case hex, two digits a byte, no separators: the form the write path prints.

@@ -1,0 +1,119 @@
+#include "plans.h"
+
+#include "codes.h"
+#include "frames.h"
+
+#include <utility>
+
+namespace tmx9 {
+
+namespace {
+
+constexpr int kChannelCount = 10;
+constexpr int kRecordSize = 7;
+constexpr int kWaitMs = 100;
+
+// The window reads the radio's acknowledgement during these waits.
+void appendTwice(TransmissionPlan &plan, const QByteArray &bytes)
+{
+    plan.append({bytes, kWaitMs});
+    plan.append({bytes, kWaitMs});
+}
+
+// The modulation command twice, with no wait after the last write of the plan.
+void appendModulationTwice(TransmissionPlan &plan, const QByteArray &command)
+{
+    plan.append({command, kWaitMs});
+    plan.append({command, 0});
+}
+
+} // namespace
+
+RadioSettings defaultSettings()
+{
+    RadioSettings settings;
+    for (int channel = 0; channel < kChannelCount; ++channel)
+        settings.frequencies << QString::number(454.05 + channel, 'f', 4);
+    return settings;
+}
+
+QString parameterFrameHex(const RadioSettings &settings)
+{
+    const std::pair<Field, const QString *> fields[] = {
+        {Field::WorkMode, &settings.workMode},     {Field::Protocol, &settings.protocol},
+        {Field::Channel, &settings.channel},       {Field::Power, &settings.power},
+        {Field::SerialBaud, &settings.serialBaud}, {Field::AirBaud, &settings.airBaud},
+        {Field::Repeater, &settings.repeater},
+    };
+    QByteArray data;
+    for (const auto &[field, text] : fields) {
+        const QByteArray bytes = encode(field, *text);
+        if (bytes.isEmpty())
+            return {};
+        data.append(bytes);
+    }
+    return toHexText(buildWriteFrame(kParameterStartRegister, data));
+}
+
+QString channelTableFrameHex(const RadioSettings &settings)
+{
+    if (settings.frequencies.size() != kChannelCount)
+        return {};
+    QByteArray records;
+    for (const QString &frequency : settings.frequencies) {
+        // Only the writer's own four-decimal form gives a seven-digit record.
+        if (normalizeFrequency(frequency) != frequency)
+            return {};
+        const QByteArray record = frequencyToRecord(frequency);
+        if (record.size() != kRecordSize)
+            return {};
+        records.append(record);
+    }
+    return toHexText(buildWriteFrame(kChannelStartRegister, records));
+}
+
+TransmissionPlan writeConfigPlan(const RadioSettings &settings)
+{
+    const QString parameterHex = parameterFrameHex(settings);
+    const QString channelHex = channelTableFrameHex(settings);
+    const bool fsk = settings.modulation == QLatin1String("FSK");
+    if (parameterHex.isEmpty() || channelHex.isEmpty() ||
+        (!fsk && settings.modulation != QLatin1String("LORA")))
+        return {};
+
+    TransmissionPlan plan;
+    appendTwice(plan, QByteArray::fromHex(parameterHex.toLatin1()));
+    appendTwice(plan, QByteArray::fromHex(channelHex.toLatin1()));
+    if (fsk) {
+        // The FSK rate has no register of its own; a LoRa rate here sends no AIRBT at all.
+        QByteArray airBaud;
+        if (settings.airBaud == QLatin1String("9600"))
+            airBaud = kSetAirBaud9600;
+        else if (settings.airBaud == QLatin1String("19200"))
+            airBaud = kSetAirBaud19200;
+        plan.append({airBaud, kWaitMs});
+        appendModulationTwice(plan, kSetFsk);
+    } else {
+        appendModulationTwice(plan, kSetLora);
+    }
+    return plan;
+}
+
+TransmissionPlan writeDefaultPlan()
+{
+    TransmissionPlan plan;
+    appendTwice(plan, QByteArray::fromHex(kDefaultChannelTableHex));
+    appendTwice(plan, QByteArray::fromHex(kDefaultParameterHex));
+    appendModulationTwice(plan, kSetLora);
+    return plan;
+}
+
+int totalWaitMs(const TransmissionPlan &plan)
+{
+    int total = 0;
+    for (const PlanStep &step : plan)
+        total += step.waitMs;
+    return total;
+}
+
+} // namespace tmx9

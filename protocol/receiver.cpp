@@ -1,0 +1,200 @@
+#include "receiver.h"
+
+#include "codes.h"
+#include "frames.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tmx9 {
+
+namespace {
+
+int clampHead(const QByteArray &bytes, int head)
+{
+    return std::clamp(head, 0, bytes.size());
+}
+
+// Index of the first CR of a CR LF pair at or after `from`, or -1.
+int findCrLf(const QByteArray &bytes, int from)
+{
+    const char *data = bytes.constData();
+    const int size = bytes.size();
+    while (from < size - 1) {
+        const void *cr = std::memchr(data + from, '\r', static_cast<size_t>(size - 1 - from));
+        if (!cr)
+            return -1;
+        const int at = static_cast<int>(static_cast<const char *>(cr) - data);
+        if (data[at + 1] == '\n')
+            return at;
+        from = at + 1;
+    }
+    return -1;
+}
+
+// Just past the last CR LF whose CR lies at or after `from`, or -1.
+int endOfLastLine(const QByteArray &bytes, int from)
+{
+    const char *data = bytes.constData();
+    for (int at = bytes.size() - 1; at > from; --at) {
+        if (data[at] == '\n' && data[at - 1] == '\r')
+            return at + 1;
+    }
+    return -1;
+}
+
+// Stands in for a discarded tail. The rest of that line arrives later and must not start with
+// "$$" then, or it could pass for a response that the whole line would not have been.
+constexpr char kDiscardedTail = '\0';
+
+unsigned char registerAt(const QByteArray &line, int length, int reg)
+{
+    return reg < length ? static_cast<unsigned char>(line.at(6 + reg)) : 0x00;
+}
+
+// Registers first..last that the response carries, as UTF-8 up to the first zero byte.
+QString textRegisters(const QByteArray &line, int length, int first, int last)
+{
+    const int count = std::min(last + 1, length) - first;
+    if (count <= 0)
+        return {};
+    QByteArray text = line.mid(6 + first, count);
+    const int end = text.indexOf('\0');
+    if (end >= 0)
+        text.truncate(end);
+    return QString::fromUtf8(text);
+}
+
+bool endsTable(const QByteArray &record)
+{
+    // 500.0000 MHz is the one frequency the writer accepts that has none of the leading digits.
+    if (record == "5000000")
+        return false;
+    for (const char digit : {'4', '8', '9', '3', '2'}) {
+        if (record.contains(digit))
+            return false;
+    }
+    return true;
+}
+
+const QByteArray kChannelTableHeader("$$RI\xB1\x8C", 6);
+const QByteArray kParameterHeader("$$RI\xB1", 5);
+
+} // namespace
+
+void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk)
+{
+    head = clampHead(bytes, head);
+    const int oldSize = bytes.size();
+    bytes.append(chunk);
+
+    // Only the new bytes are searched (with the CR that may pair with their first LF), so a
+    // trickle of small chunks stays linear; the older bytes are searched only when they could
+    // push the tail over the cap.
+    int tail = endOfLastLine(bytes, std::max(head, oldSize - 1));
+    if (tail < 0) {
+        if (bytes.size() - head <= kMaxPendingBytes)
+            return;
+        tail = std::max(head, endOfLastLine(bytes, head));
+    }
+    if (bytes.size() - tail <= kMaxPendingBytes)
+        return;
+
+    // Keep a trailing CR: its LF may be the first byte of the next chunk.
+    const bool endsWithCr = bytes.endsWith('\r');
+    bytes.truncate(tail);
+    bytes.append(kDiscardedTail);
+    if (endsWithCr)
+        bytes.append('\r');
+}
+
+std::optional<QByteArray> takeLine(const QByteArray &bytes, int &head)
+{
+    head = clampHead(bytes, head);
+    const int end = findCrLf(bytes, head);
+    if (end < 0)
+        return std::nullopt;
+    QByteArray line = bytes.mid(head, end - head);
+    head = end + 2;
+    return line;
+}
+
+void settle(QByteArray &bytes, int &head)
+{
+    head = clampHead(bytes, head);
+    bytes.remove(0, head);
+    head = 0;
+}
+
+LineKind classify(const QByteArray &line)
+{
+    // The channel table pattern contains the parameter pattern, so it is tested first.
+    if (line.contains(kChannelTableHeader))
+        return line.startsWith("$$") ? LineKind::ChannelTable : LineKind::Dropped;
+    if (line.contains(kParameterHeader))
+        return line.startsWith("$$") ? LineKind::Parameters : LineKind::Dropped;
+    if (line.contains(kWriteHeader))
+        return LineKind::WriteAck;
+    return LineKind::Dropped;
+}
+
+int declaredLength(const QByteArray &line)
+{
+    if (line.size() < 6)
+        return -1;
+    return static_cast<unsigned char>(line.at(5));
+}
+
+std::optional<ParameterReport> decodeParameters(const QByteArray &line)
+{
+    const int length = declaredLength(line);
+    // Header, body and checksum must all be there.
+    if (length < 0 || line.size() <= length + 6)
+        return std::nullopt;
+
+    const auto reg = [&](int number) { return registerAt(line, length, number); };
+
+    ParameterReport report;
+    report.firmware = textRegisters(line, length, 60, 64);
+    report.serialNumber = textRegisters(line, length, 35, 40);
+    if (const unsigned char channel = reg(13))
+        report.channel = QString(QChar::fromLatin1(static_cast<char>(channel)));
+    report.repeater = decode(Field::Repeater, reg(17));
+    report.power = decode(Field::Power, reg(14));
+    report.workMode = decode(Field::WorkMode, reg(7));
+    report.serialBaud = decode(Field::SerialBaud, reg(15));
+
+    // Radios with fewer registers know LoRa only, and only its two original rates.
+    if (length <= 68) {
+        report.modulation = QStringLiteral("LORA");
+        report.protocol = decode(Field::Protocol, reg(8));
+        const unsigned char air = reg(16);
+        if (air == 0x31 || air == 0x34)
+            report.airBaud = decode(Field::AirBaud, air);
+        return report;
+    }
+
+    report.modulation = decode(Field::Modulation, reg(65));
+    if (!report.modulation)
+        return report;
+    report.protocol = decode(Field::Protocol, reg(8));
+    report.airBaud = *report.modulation == QLatin1String("FSK") ? decode(Field::FskAirBaud, reg(66))
+                                                                : decode(Field::AirBaud, reg(16));
+    return report;
+}
+
+QStringList decodeChannelTable(const QByteArray &line)
+{
+    QStringList frequencies;
+    constexpr int kRecordSize = 7;
+    for (int at = 6; at + kRecordSize <= line.size(); at += kRecordSize) {
+        const QByteArray record = line.mid(at, kRecordSize);
+        if (endsTable(record))
+            break;
+        if (const auto frequency = recordToFrequency(record))
+            frequencies << *frequency;
+    }
+    return frequencies;
+}
+
+} // namespace tmx9

@@ -1,0 +1,112 @@
+#include "simoptions.h"
+#include "simradio.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalPipe[2] = {-1, -1};
+
+// Only async-signal-safe work here; the event loop does the rest.
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+}
+
+bool catchTerminationSignals(QString *error)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
+        *error = QStringLiteral("socketpair failed");
+        return false;
+    }
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
+           ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+int fail(const QString &message)
+{
+    std::fprintf(stderr, "tmx9-sim: %s\n", qUtf8Printable(message));
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("tmx9-sim"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Simulated TMX9 radio on a pseudo-terminal. Prints the port to open on "
+        "the first line of standard output and runs until SIGINT or SIGTERM, or until a "
+        "fault closes the line."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    tmx9sim::addSimOptions(parser);
+    parser.process(app);
+
+    QString error;
+    tmx9sim::SimOptions options;
+    if (!tmx9sim::readSimOptions(parser, &options, &error))
+        return fail(error);
+
+    tmx9sim::SimRadio radio;
+    radio.setRecordTraffic(false);
+    if (!tmx9sim::applySimOptions(options, radio, &error))
+        return fail(error);
+
+    QFile log;
+    if (!options.quiet) {
+        const bool opened = options.logPath.isEmpty()
+                                ? log.open(stderr, QIODevice::WriteOnly)
+                                : (log.setFileName(options.logPath),
+                                   log.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        if (!opened)
+            return fail(QStringLiteral("cannot write the log: %1").arg(log.errorString()));
+        radio.setLogDevice(&log);
+    }
+
+    if (!catchTerminationSignals(&error))
+        return fail(error);
+    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+
+    if (!radio.start(&error))
+        return fail(error);
+
+    if (!options.linkPath.isEmpty()) {
+        // A link left behind by a run that was killed may be replaced; anything else may not.
+        if (QFileInfo(options.linkPath).isSymLink())
+            QFile::remove(options.linkPath);
+        if (!QFile::link(radio.slavePath(), options.linkPath))
+            return fail(QStringLiteral("cannot create the link %1").arg(options.linkPath));
+    }
+
+    std::printf("%s\n", qUtf8Printable(radio.slavePath()));
+    std::fflush(stdout);
+
+    // The radio vanishing through a fault ends the run as well.
+    QObject::connect(&radio, &tmx9sim::SimRadio::stopped, &app, &QCoreApplication::quit);
+    const int status = app.exec();
+
+    radio.stop();
+    if (!options.linkPath.isEmpty())
+        QFile::remove(options.linkPath);
+    return status;
+}

@@ -1,0 +1,337 @@
+#include "simradio.h"
+
+#include "describe.h"
+#include "frames.h"
+#include "responses.h"
+
+#include <QFileDevice>
+
+namespace tmx9sim {
+
+namespace {
+
+// The tool writes a frame in one go; a frame still incomplete after this long was cut short.
+constexpr int kPartialFrameTimeoutMs = 300;
+// Closing the pseudo-terminal discards what the tool has not read: a fault that closes the line
+// waits for the tool to read what was sent, but not for ever.
+constexpr int kClosePollMs = 5;
+constexpr qint64 kMaxCloseWaitNs = 2000LL * 1000 * 1000;
+
+constexpr int kMarkerOffset = 4;
+constexpr int kLengthOffset = 5;
+constexpr int kBodyOffset = 6;
+constexpr char kReadType = 'I';
+constexpr char kWriteType = 'J';
+
+// Registers 20-34 mean nothing to the tool: a CR LF there cuts the response without changing
+// anything it shows.
+constexpr int kCrLfRegister = 20;
+// Opening record 6: the records before it survive the cut.
+constexpr int kCrLfRecord = 5;
+
+const QByteArray kLogRadioInfo = QByteArray(tmx9::kLogRadioInfo).chopped(2);
+const QByteArray kOk("OK\r\n");
+const QByteArray kError("ERROR\r\n");
+
+QByteArray withCrLfAt(QByteArray bytes, int index)
+{
+    if (index + 2 <= bytes.size())
+        bytes.replace(index, 2, tmx9::kCrLf);
+    return bytes;
+}
+
+// Checksum byte of a frame that ends in checksum, CR LF.
+void spoilChecksum(QByteArray &frame)
+{
+    frame[frame.size() - 3] = char(frame.at(frame.size() - 3) ^ 0xFF);
+}
+
+} // namespace
+
+SimRadio::SimRadio(QObject *parent) : QObject(parent)
+{
+    clock_.start();
+    partialFrameTimer_.setSingleShot(true);
+    partialFrameTimer_.setInterval(kPartialFrameTimeoutMs);
+    connect(&partialFrameTimer_, &QTimer::timeout, this, &SimRadio::onPartialFrameStale);
+    closeTimer_.setInterval(kClosePollMs);
+    connect(&closeTimer_, &QTimer::timeout, this, &SimRadio::closeWhenDrained);
+    connect(&pty_, &PseudoTerminal::received, this, &SimRadio::onReceived);
+    connect(&transmitter_, &Transmitter::chunkReady, this, &SimRadio::onChunkReady);
+}
+
+SimRadio::~SimRadio()
+{
+    if (isRunning()) {
+        const QSignalBlocker quiet(this);
+        stop();
+    }
+}
+
+bool SimRadio::start(QString *error)
+{
+    if (isRunning())
+        return true;
+    if (!pty_.open(error))
+        return false;
+    ++generation_;
+    splitter_ = InboundSplitter();
+    readRequests_ = writeFrames_ = writesApplied_ = acknowledgements_ = 0;
+    bytesSentSinceFaults_ = 0;
+    writeFramesSinceFaults_ = 0;
+    writeLog(QStringLiteral("-- line open at %1").arg(pty_.slavePath()));
+    return true;
+}
+
+void SimRadio::stop()
+{
+    if (!isRunning())
+        return;
+    ++generation_;
+    transmitter_.clear();
+    partialFrameTimer_.stop();
+    closeTimer_.stop();
+    closing_ = false;
+    pty_.close();
+    writeLog(QStringLiteral("-- line closed"));
+    emit stopped();
+}
+
+void SimRadio::setFaults(const Faults &faults)
+{
+    faults_ = faults;
+    transmitter_.setShape({faults.fragmentBytes, faults.fragmentGapMs, faults.paceBaud});
+    bytesSentSinceFaults_ = 0;
+    writeFramesSinceFaults_ = 0;
+}
+
+void SimRadio::clearTraffic()
+{
+    traffic_.clear();
+    receivedLines_.clear();
+}
+
+void SimRadio::onReceived(const QByteArray &chunk)
+{
+    const qint64 now = elapsedNs();
+    if (recordTraffic_)
+        traffic_.append({TrafficEntry::Direction::ToRadio, now, chunk});
+    emit chunkReceived(chunk);
+    if (closing_)
+        return;
+    splitter_.append(chunk);
+    drain(now);
+}
+
+void SimRadio::drain(qint64 timeNs)
+{
+    while (isRunning() && !closing_) {
+        const auto unit = splitter_.next();
+        if (!unit)
+            break;
+        handle(*unit, timeNs);
+    }
+    if (isRunning() && !closing_ && splitter_.holdsPartialFrame())
+        partialFrameTimer_.start();
+    else
+        partialFrameTimer_.stop();
+}
+
+void SimRadio::onPartialFrameStale()
+{
+    if (const auto noise = splitter_.abandonPartialFrame())
+        handle(*noise, elapsedNs());
+    drain(elapsedNs());
+}
+
+void SimRadio::handle(const Inbound &unit, qint64 timeNs)
+{
+    if (recordTraffic_)
+        receivedLines_.append({TrafficEntry::Direction::ToRadio, timeNs, unit.bytes});
+    if (unit.kind == Inbound::Kind::Noise) {
+        writeLog(formatTrafficLine(TrafficEntry::Direction::ToRadio, timeNs, unit.bytes,
+                                   QStringLiteral("noise, skipped")));
+        return;
+    }
+    writeLog(formatTrafficLine(TrafficEntry::Direction::ToRadio, timeNs, unit.bytes + tmx9::kCrLf,
+                               tmx9::describeLine(unit.bytes)));
+    emit lineReceived(unit.bytes);
+    const QString note =
+        unit.kind == Inbound::Kind::Frame ? handleFrame(unit.bytes) : handleLine(unit.bytes);
+    if (!note.isEmpty())
+        writeLog(QStringLiteral("-- %1").arg(note));
+}
+
+QString SimRadio::handleFrame(const QByteArray &frame)
+{
+    const int length = static_cast<unsigned char>(frame.at(kLengthOffset));
+    const char type = frame.at(3);
+    if (type == kWriteType) {
+        ++writeFrames_;
+        ++writeFramesSinceFaults_;
+        if (faults_.closeOnWriteFrame > 0 && writeFramesSinceFaults_ == faults_.closeOnWriteFrame) {
+            closeLine(QStringLiteral("on write frame %1").arg(writeFramesSinceFaults_));
+            return QString();
+        }
+    }
+    if (faults_.silent)
+        return QStringLiteral("silent");
+    if (static_cast<unsigned char>(frame.at(kMarkerOffset)) != tmx9::kToolMarker)
+        return QStringLiteral("not a request, ignored");
+    if (tmx9::checksum(frame.left(kBodyOffset + length)) !=
+        static_cast<unsigned char>(frame.at(kBodyOffset + length)))
+        return QStringLiteral("wrong checksum, ignored");
+
+    if (type == kReadType) {
+        ++readRequests_;
+        answerRead();
+        return QString();
+    }
+    if (type != kWriteType || length < 1)
+        return QStringLiteral("ignored");
+    const auto startRegister = static_cast<unsigned char>(frame.at(kBodyOffset));
+    const QByteArray data = frame.mid(kBodyOffset + 1, length - 1);
+    if (!state_.write(startRegister, data))
+        return QStringLiteral("no such registers, ignored");
+    ++writesApplied_;
+    emit writeApplied(startRegister, data);
+    if (faults_.noAck)
+        return QStringLiteral("applied, not acknowledged");
+    acknowledge(startRegister);
+    return QString();
+}
+
+QString SimRadio::handleLine(const QByteArray &line)
+{
+    if (faults_.silent)
+        return QStringLiteral("silent");
+    if (line == kLogRadioInfo) {
+        sendText(QStringLiteral("TMX9 SN %1 FW %2 N=%3\r\n")
+                     .arg(state_.serialNumber(), state_.firmwareVersion())
+                     .arg(state_.parameterBlock().size())
+                     .toUtf8());
+        return QString();
+    }
+    switch (state_.applyCommand(line)) {
+    case RadioState::CommandOutcome::Applied:
+        if (commandReplies_)
+            sendText(kOk);
+        return QString();
+    case RadioState::CommandOutcome::Refused:
+        if (commandReplies_)
+            sendText(kError);
+        return QStringLiteral("refused");
+    case RadioState::CommandOutcome::Unknown:
+        break;
+    }
+    if (line.startsWith("$$01") && commandReplies_)
+        sendText(kError);
+    return QStringLiteral("ignored");
+}
+
+void SimRadio::answerRead()
+{
+    QByteArray block = state_.parameterBlock();
+    if (faults_.crLfInParameters)
+        block = withCrLfAt(block, kCrLfRegister);
+    QByteArray records = state_.channelRecords();
+    if (faults_.crLfInChannelTable)
+        records = withCrLfAt(records, kCrLfRecord * RadioState::kRecordLength);
+
+    const QByteArray parameters = parameterResponse(block);
+    const QByteArray channels = channelTableResponse(records);
+    sendFrame(channelTableFirst_ ? channels : parameters);
+    sendFrame(channelTableFirst_ ? parameters : channels);
+}
+
+void SimRadio::acknowledge(unsigned char startRegister)
+{
+    ++acknowledgements_;
+    const QByteArray ack = writeAcknowledgement(startRegister);
+    if (faults_.ackDelayMs <= 0) {
+        sendFrame(ack);
+        return;
+    }
+    QTimer::singleShot(faults_.ackDelayMs, this, [this, ack, run = generation_] {
+        if (run == generation_)
+            sendFrame(ack);
+    });
+}
+
+void SimRadio::sendFrame(QByteArray frame)
+{
+    if (faults_.badChecksum)
+        spoilChecksum(frame);
+    if (!faults_.strayBytes.isEmpty())
+        transmitter_.send(faults_.strayBytes, QStringLiteral("stray bytes"));
+    transmitter_.send(frame, tmx9::describeLine(frame));
+}
+
+void SimRadio::sendText(const QByteArray &text)
+{
+    transmitter_.send(text, QStringLiteral("reply \"%1\"").arg(QString::fromUtf8(text.trimmed())));
+}
+
+void SimRadio::onChunkReady(const QByteArray &chunk, const QString &summary, int offset, int size)
+{
+    // Silence also holds back what was queued or delayed before the radio fell silent.
+    if (closing_ || faults_.silent)
+        return;
+    QByteArray out = chunk;
+    bool closeAfter = false;
+    if (faults_.closeAfterBytes >= 0) {
+        const qint64 room = faults_.closeAfterBytes - bytesSentSinceFaults_;
+        if (out.size() >= room) {
+            out.truncate(int(qMax<qint64>(0, room)));
+            closeAfter = true;
+        }
+    }
+    if (!out.isEmpty()) {
+        const qint64 now = elapsedNs();
+        pty_.write(out);
+        bytesSentSinceFaults_ += out.size();
+        if (recordTraffic_)
+            traffic_.append({TrafficEntry::Direction::FromRadio, now, out});
+        QString text = summary;
+        if (out.size() != size)
+            text += QStringLiteral(" [bytes %1-%2 of %3]")
+                        .arg(offset)
+                        .arg(offset + out.size() - 1)
+                        .arg(size);
+        writeLog(formatTrafficLine(TrafficEntry::Direction::FromRadio, now, out, text));
+        emit chunkSent(out);
+    }
+    if (closeAfter)
+        closeLine(QStringLiteral("after %1 bytes").arg(faults_.closeAfterBytes));
+}
+
+void SimRadio::closeLine(const QString &why)
+{
+    if (closing_)
+        return;
+    writeLog(QStringLiteral("-- closing the line %1").arg(why));
+    closing_ = true;
+    ++generation_;
+    transmitter_.clear();
+    partialFrameTimer_.stop();
+    closeDeadlineNs_ = elapsedNs() + kMaxCloseWaitNs;
+    closeTimer_.start();
+}
+
+void SimRadio::closeWhenDrained()
+{
+    if (pty_.unreadBytes() == 0 || elapsedNs() >= closeDeadlineNs_)
+        stop();
+}
+
+void SimRadio::writeLog(const QString &line)
+{
+    if (!log_)
+        return;
+    log_->write(line.toUtf8() + '\n');
+    // Someone may be watching the log while the radio runs.
+    if (auto *file = qobject_cast<QFileDevice *>(log_))
+        file->flush();
+}
+
+} // namespace tmx9sim

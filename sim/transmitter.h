@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QQueue>
+#include <QString>
+#include <QTimer>
+
+namespace tmx9sim {
+
+// How the radio's output reaches the line.
+struct OutputShape
+{
+    int fragmentBytes = 0; // > 0: every message goes out in pieces of this many bytes
+    int fragmentGapMs = 0; // pause before every piece but the first of the queue
+    int paceBaud = 0;      // > 0: bytes leave no faster than a UART at this rate (10 bits a byte)
+};
+
+// Queues whole messages and releases them as chunks, timed by event-loop timers so that the
+// thread is never blocked.
+class Transmitter : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Transmitter(QObject *parent = nullptr);
+
+    void setShape(const OutputShape &shape);
+    OutputShape shape() const { return shape_; }
+
+    // `summary` names the message in the log of every chunk cut from it.
+    void send(const QByteArray &message, const QString &summary);
+    // Forgets everything not yet released.
+    void clear();
+    bool isIdle() const { return queue_.isEmpty(); }
+
+signals:
+    // `offset` is where the chunk starts within its message of `messageSize` bytes.
+    void chunkReady(const QByteArray &chunk, const QString &summary, int offset, int messageSize);
+
+private:
+    struct Piece
+    {
+        QByteArray bytes;
+        QString summary;
+        int offset = 0; // within the message
+        int messageSize = 0;
+    };
+    void pump();
+    void wakeIn(qint64 nanoseconds);
+
+    OutputShape shape_;
+    QQueue<Piece> queue_;
+    int releasedOfHead_ = 0; // bytes of queue_.head() already released
+    qint64 headStartedNs_ = -1;
+    qint64 lastPieceEndNs_ = -1;
+    bool pumping_ = false; // a slot of chunkReady may send more while pump() runs
+    QElapsedTimer clock_;
+    QTimer timer_;
+};
+
+} // namespace tmx9sim

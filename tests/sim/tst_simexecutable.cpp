@@ -1,0 +1,98 @@
+// tmx9-sim as a process: the port on the first line, a working radio behind it, a clean end on
+// SIGTERM.
+#include "rawclient.h"
+
+#include "frames.h"
+#include "receiver.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestSimExecutable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void servesUntilTerminated();
+    void rejectsUnusableOptions_data();
+    void rejectsUnusableOptions();
+};
+
+void TestSimExecutable::servesUntilTerminated()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("radio"));
+    const QString log = dir.filePath(QStringLiteral("traffic.log"));
+    const QString state = dir.filePath(QStringLiteral("state.json"));
+    QFile stateFile(state);
+    QVERIFY(stateFile.open(QIODevice::WriteOnly));
+    stateFile.write(R"({"settings": {"modulation": "FSK", "airBaud": "19200", "channel": "5"}})");
+    stateFile.close();
+
+    QProcess sim;
+    sim.start(QStringLiteral(TMX9_SIM_EXECUTABLE),
+              {QStringLiteral("--link"), link, QStringLiteral("--log"), log,
+               QStringLiteral("--state"), state, QStringLiteral("--serial-number"),
+               QStringLiteral("XY42")});
+    QVERIFY(sim.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return sim.canReadLine(); }, 5000));
+    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    QVERIFY2(path.startsWith(QLatin1String("/dev/pts/")), qPrintable(path));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), path);
+
+    {
+        RawClient client(link);
+        QVERIFY(client.isOpen());
+        client.send(tmx9::readRequest());
+        QVERIFY(client.waitForLines(2));
+        const auto report = tmx9::decodeParameters(client.lines().at(0));
+        QVERIFY(report);
+        QCOMPARE(report->modulation.value_or(QString()), QStringLiteral("FSK"));
+        QCOMPARE(report->airBaud.value_or(QString()), QStringLiteral("19200"));
+        QCOMPARE(report->channel, QStringLiteral("5"));
+        QCOMPARE(report->serialNumber, QStringLiteral("XY42"));
+    }
+
+    sim.terminate(); // SIGTERM
+    QVERIFY(sim.waitForFinished(5000));
+    QCOMPARE(sim.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
+
+    QFile traffic(log);
+    QVERIFY(traffic.open(QIODevice::ReadOnly));
+    const QByteArray text = traffic.readAll();
+    QVERIFY(text.contains("read request"));
+    QVERIFY(text.contains("channel table response"));
+}
+
+void TestSimExecutable::rejectsUnusableOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("unknown firmware")
+        << QStringList{QStringLiteral("--firmware"), QStringLiteral("mid")};
+    QTest::newRow("stray bytes not hex")
+        << QStringList{QStringLiteral("--stray"), QStringLiteral("5G")};
+    QTest::newRow("empty fragments")
+        << QStringList{QStringLiteral("--fragment"), QStringLiteral("0")};
+    QTest::newRow("missing state file")
+        << QStringList{QStringLiteral("--state"), QStringLiteral("/nonexistent/state.json")};
+}
+
+void TestSimExecutable::rejectsUnusableOptions()
+{
+    QFETCH(QStringList, arguments);
+    QProcess sim;
+    sim.start(QStringLiteral(TMX9_SIM_EXECUTABLE), arguments);
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(sim.exitCode() != 0);
+    QCOMPARE(sim.readAllStandardOutput(), QByteArray()); // no port announced
+    QVERIFY(sim.readAllStandardError().startsWith("tmx9-sim: "));
+}
+
+QTEST_GUILESS_MAIN(TestSimExecutable)
+#include "tst_simexecutable.moc"

@@ -1,0 +1,450 @@
+// The simulated radio seen from the tool's end of the line: what it answers decodes to the state
+// it holds, and what the tool's write plans send changes that state as intended.
+#include "rawclient.h"
+#include "simradio.h"
+
+#include "codes.h"
+#include "frames.h"
+#include "plans.h"
+#include "receiver.h"
+
+#include <QBuffer>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using tmx9sim::Firmware;
+using tmx9sim::SimRadio;
+
+Q_DECLARE_METATYPE(Firmware)
+Q_DECLARE_METATYPE(tmx9::RadioSettings)
+Q_DECLARE_METATYPE(tmx9::TransmissionPlan)
+
+namespace {
+
+tmx9::RadioSettings makeSettings(const QString &modulation, const QString &airBaud)
+{
+    tmx9::RadioSettings settings;
+    settings.modulation = modulation;
+    settings.protocol = QStringLiteral("South");
+    settings.power = QStringLiteral("L");
+    settings.channel = QStringLiteral("7");
+    settings.airBaud = airBaud;
+    settings.serialBaud = QStringLiteral("9600");
+    settings.repeater = QStringLiteral("enable");
+    settings.workMode = QStringLiteral("RX");
+    for (int channel = 0; channel < 10; ++channel)
+        settings.frequencies << QString::number(200.0 + 30.0 * channel + 0.0125, 'f', 4);
+    return settings;
+}
+
+// Every setting as the window would show it, frequencies last.
+QStringList fieldsOf(const tmx9::RadioSettings &s)
+{
+    return QStringList{s.modulation, s.protocol,   s.power,    s.channel,
+                       s.airBaud,    s.serialBaud, s.repeater, s.workMode} +
+           s.frequencies;
+}
+
+int countKind(const QList<QByteArray> &lines, tmx9::LineKind kind)
+{
+    int count = 0;
+    for (const QByteArray &line : lines)
+        count += tmx9::classify(line) == kind;
+    return count;
+}
+
+// The tool's own way of writing: each step's bytes, then its wait.
+void runPlan(RawClient &client, const tmx9::TransmissionPlan &plan)
+{
+    for (const tmx9::PlanStep &step : plan) {
+        client.send(step.bytes);
+        client.idle(step.waitMs);
+    }
+}
+
+} // namespace
+
+class TestSimRadio : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readAnswerDecodesToState_data();
+    void readAnswerDecodesToState();
+    void writePlansChangeState_data();
+    void writePlansChangeState();
+    void framesNotApplied_data();
+    void framesNotApplied();
+    void cutsFramesByLength_data();
+    void cutsFramesByLength();
+    void textCommands_data();
+    void textCommands();
+    void stopHangsUpAndStartOpensAgain();
+    void answersWaitForAClosedPort_data();
+    void answersWaitForAClosedPort();
+    void trafficIsRecordedAndLogged();
+};
+
+void TestSimRadio::readAnswerDecodesToState_data()
+{
+    QTest::addColumn<Firmware>("firmware");
+    QTest::addColumn<bool>("channelTableFirst");
+    QTest::addColumn<tmx9::RadioSettings>("settings");
+
+    const auto fsk = makeSettings(QStringLiteral("FSK"), QStringLiteral("19200"));
+    // An older radio's reader knows only two LoRa rates.
+    const auto lora = makeSettings(QStringLiteral("LORA"), QStringLiteral("18000"));
+    QTest::newRow("N=69, parameters first") << Firmware::New << false << fsk;
+    QTest::newRow("N=69, channel table first") << Firmware::New << true << fsk;
+    QTest::newRow("N=68, parameters first") << Firmware::Old << false << lora;
+    QTest::newRow("N=68, channel table first") << Firmware::Old << true << lora;
+}
+
+void TestSimRadio::readAnswerDecodesToState()
+{
+    QFETCH(Firmware, firmware);
+    QFETCH(bool, channelTableFirst);
+    QFETCH(tmx9::RadioSettings, settings);
+
+    SimRadio radio;
+    radio.setFirmware(firmware);
+    QVERIFY(radio.setSettings(settings));
+    radio.setSerialNumber(QStringLiteral("AB1234"));
+    radio.setFirmwareVersion(QStringLiteral("V9.87"));
+    radio.setChannelTableFirst(channelTableFirst);
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath());
+    QVERIFY(client.isOpen());
+
+    client.send(tmx9::readRequest());
+    QVERIFY(client.waitForLines(2));
+    client.idle(50);
+    QCOMPARE(client.lines().size(), 2);
+
+    const QByteArray parameters = client.lines().at(channelTableFirst ? 1 : 0);
+    const QByteArray channels = client.lines().at(channelTableFirst ? 0 : 1);
+    QCOMPARE(tmx9::classify(parameters), tmx9::LineKind::Parameters);
+    QCOMPARE(tmx9::classify(channels), tmx9::LineKind::ChannelTable);
+    QCOMPARE(tmx9::declaredLength(parameters), firmware == Firmware::New ? 69 : 68);
+    for (const QByteArray &line : {parameters, channels})
+        QCOMPARE(tmx9::checksum(line.chopped(1)), static_cast<unsigned char>(line.back()));
+
+    const auto report = tmx9::decodeParameters(parameters);
+    QVERIFY(report);
+    QCOMPARE(report->serialNumber, QStringLiteral("AB1234"));
+    QCOMPARE(report->firmware, QStringLiteral("V9.87"));
+    const QString unknown = QStringLiteral("?");
+    const tmx9::RadioSettings decoded{
+        report->modulation.value_or(unknown), report->protocol.value_or(unknown),
+        report->power.value_or(unknown),      report->channel,
+        report->airBaud.value_or(unknown),    report->serialBaud.value_or(unknown),
+        report->repeater.value_or(unknown),   report->workMode.value_or(unknown),
+        tmx9::decodeChannelTable(channels)};
+    QCOMPARE(decoded.frequencies.size(), 20);
+    QCOMPARE(fieldsOf(decoded), fieldsOf(settings) + decoded.frequencies.mid(10));
+    QCOMPARE(fieldsOf(radio.settings()), fieldsOf(settings));
+    QCOMPARE(radio.readRequests(), 1);
+}
+
+void TestSimRadio::writePlansChangeState_data()
+{
+    QTest::addColumn<tmx9::RadioSettings>("before");
+    QTest::addColumn<tmx9::TransmissionPlan>("plan");
+    QTest::addColumn<tmx9::RadioSettings>("after");
+    QTest::addColumn<int>("modulationRegister");
+    QTest::addColumn<int>("fskAirBaudRegister");
+
+    const auto fsk19200 = makeSettings(QStringLiteral("FSK"), QStringLiteral("19200"));
+    auto fsk9600 = makeSettings(QStringLiteral("FSK"), QStringLiteral("9600"));
+    fsk9600.protocol = QStringLiteral("MAC");
+    const auto lora = makeSettings(QStringLiteral("LORA"), QStringLiteral("3500"));
+    const auto defaults = tmx9::defaultSettings();
+
+    QTest::newRow("write default")
+        << fsk19200 << tmx9::writeDefaultPlan() << defaults << 0x30 << 0x31;
+    QTest::newRow("write config, FSK 19200")
+        << defaults << tmx9::writeConfigPlan(fsk19200) << fsk19200 << 0x31 << 0x31;
+    QTest::newRow("write config, FSK 9600")
+        << fsk19200 << tmx9::writeConfigPlan(fsk9600) << fsk9600 << 0x31 << 0x30;
+    QTest::newRow("write config, LORA 3500")
+        << fsk9600 << tmx9::writeConfigPlan(lora) << lora << 0x30 << 0x30;
+}
+
+void TestSimRadio::writePlansChangeState()
+{
+    QFETCH(tmx9::RadioSettings, before);
+    QFETCH(tmx9::TransmissionPlan, plan);
+    QFETCH(tmx9::RadioSettings, after);
+    QFETCH(int, modulationRegister);
+    QFETCH(int, fskAirBaudRegister);
+
+    SimRadio radio;
+    QVERIFY(radio.setSettings(before));
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath());
+    QVERIFY(!plan.isEmpty());
+    runPlan(client, plan);
+    client.idle(50);
+
+    QCOMPARE(fieldsOf(radio.settings()), fieldsOf(after));
+    QCOMPARE(uchar(radio.parameterBlock().at(65)), uchar(modulationRegister));
+    QCOMPARE(uchar(radio.parameterBlock().at(66)), uchar(fskAirBaudRegister));
+    // Each frame goes out twice and each copy is acknowledged.
+    QCOMPARE(radio.writesApplied(), 4);
+    QCOMPARE(radio.acknowledgements(), 4);
+    QCOMPARE(countKind(client.lines(), tmx9::LineKind::WriteAck), 4);
+    QCOMPARE(countKind(client.lines(), tmx9::LineKind::Parameters), 0);
+    QCOMPARE(countKind(client.lines(), tmx9::LineKind::ChannelTable), 0);
+    for (const QByteArray &line : client.lines()) {
+        if (tmx9::classify(line) == tmx9::LineKind::WriteAck)
+            QVERIFY(!line.startsWith(QByteArray("$$RJ\x1B")));
+    }
+}
+
+void TestSimRadio::framesNotApplied_data()
+{
+    QTest::addColumn<QByteArray>("frame");
+
+    QByteArray badChecksum = tmx9::buildWriteFrame(0x07, QByteArray("\x31\x34", 2));
+    badChecksum[badChecksum.size() - 3] = char(badChecksum.at(badChecksum.size() - 3) ^ 0x01);
+    QByteArray radioMarker = tmx9::buildWriteFrame(0x07, QByteArray("\x31", 1));
+    radioMarker[4] = char(tmx9::kRadioMarker);
+    radioMarker[radioMarker.size() - 3] =
+        char(tmx9::checksum(radioMarker.left(radioMarker.size() - 3)));
+
+    QTest::newRow("wrong checksum") << badChecksum;
+    QTest::newRow("not the tool's marker") << radioMarker;
+    QTest::newRow("past the end of the channel table")
+        << tmx9::buildWriteFrame(0xFF, QByteArray("45405004550500"));
+    QTest::newRow("past the end of the parameter block")
+        << tmx9::buildWriteFrame(0x40, QByteArray(8, '\x01'));
+}
+
+void TestSimRadio::framesNotApplied()
+{
+    QFETCH(QByteArray, frame);
+
+    SimRadio radio;
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath());
+    const QByteArray block = radio.parameterBlock();
+    const QByteArray records = radio.channelRecords();
+
+    client.send(frame);
+    client.idle(200);
+    QCOMPARE(client.received(), QByteArray());
+    QCOMPARE(radio.parameterBlock(), block);
+    QCOMPARE(radio.channelRecords(), records);
+    QCOMPARE(radio.writesApplied(), 0);
+
+    // The line is not stuck: a good frame after it is applied.
+    client.send(tmx9::buildWriteFrame(0x07, QByteArray("\x31", 1)));
+    QVERIFY(client.waitForLines(1));
+    QCOMPARE(tmx9::classify(client.lines().at(0)), tmx9::LineKind::WriteAck);
+    QCOMPARE(radio.settings().workMode, QStringLiteral("RX"));
+}
+
+void TestSimRadio::cutsFramesByLength_data()
+{
+    QTest::addColumn<QList<QByteArray>>("pieces");
+    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<int>("acks");
+    QTest::addColumn<int>("responses");
+
+    const QByteArray crLfData = tmx9::buildWriteFrame(20, QByteArray("\r\n\r\n", 4));
+    const QByteArray channels = QByteArray::fromHex(tmx9::kDefaultChannelTableHex);
+    const QByteArray request = tmx9::readRequest();
+
+    QTest::newRow("CR LF inside the data") << QList<QByteArray>{crLfData} << 0 << 1 << 0;
+    QTest::newRow("frame in three pieces")
+        << QList<QByteArray>{channels.left(5), channels.mid(5, 40), channels.mid(45)} << 60 << 1
+        << 0;
+    QTest::newRow("two frames and a command in one piece")
+        << QList<QByteArray>{request + crLfData + QByteArray(tmx9::kSetFsk)} << 0 << 1 << 2;
+    QTest::newRow("noise before a request")
+        << QList<QByteArray>{QByteArray("\x00\xFFxy\r", 5) + request} << 0 << 0 << 2;
+    // A port closed mid-write leaves half a frame; the request after it must still be answered.
+    QTest::newRow("truncated frame, then a request")
+        << QList<QByteArray>{channels.left(30), request} << 20 << 0 << 2;
+    QTest::newRow("truncated command, then a request")
+        << QList<QByteArray>{QByteArray("$$01SET FS"), request} << 0 << 0 << 2;
+}
+
+void TestSimRadio::cutsFramesByLength()
+{
+    QFETCH(QList<QByteArray>, pieces);
+    QFETCH(int, gapMs);
+    QFETCH(int, acks);
+    QFETCH(int, responses);
+
+    SimRadio radio;
+    radio.setCommandReplies(false);
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath());
+    for (const QByteArray &piece : pieces) {
+        client.send(piece);
+        client.idle(gapMs);
+    }
+    client.waitForLines(acks + responses, 1500);
+    client.idle(100);
+
+    QCOMPARE(countKind(client.lines(), tmx9::LineKind::WriteAck), acks);
+    QCOMPARE(countKind(client.lines(), tmx9::LineKind::Parameters) +
+                 countKind(client.lines(), tmx9::LineKind::ChannelTable),
+             responses);
+    QCOMPARE(client.lines().size(), acks + responses);
+    if (pieces.first().contains(QByteArray("\x14\r\n\r\n", 5)))
+        QCOMPARE(radio.parameterBlock().mid(20, 4), QByteArray("\r\n\r\n"));
+}
+
+void TestSimRadio::textCommands_data()
+{
+    QTest::addColumn<Firmware>("firmware");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<int>("modulationRegister"); // -1: block unchanged
+    QTest::addColumn<int>("fskAirBaudRegister");
+
+    QTest::newRow("SET FSK") << Firmware::New << QByteArray(tmx9::kSetFsk) << QByteArray("OK")
+                             << 0x31 << 0x30;
+    QTest::newRow("SET AIRBT 19200")
+        << Firmware::New << QByteArray(tmx9::kSetAirBaud19200) << QByteArray("OK") << 0x30 << 0x31;
+    QTest::newRow("SET LORA after FSK")
+        << Firmware::New << QByteArray(tmx9::kSetFsk) + tmx9::kSetLora << QByteArray("OK") << 0x30
+        << 0x30;
+    QTest::newRow("old radio refuses FSK")
+        << Firmware::Old << QByteArray(tmx9::kSetFsk) << QByteArray("ERROR") << -1 << -1;
+    QTest::newRow("unknown command")
+        << Firmware::New << QByteArray("$$01SET FM\r\n") << QByteArray("ERROR") << -1 << -1;
+    QTest::newRow("radio information") << Firmware::New << QByteArray(tmx9::kLogRadioInfo)
+                                       << QByteArray("TMX9 SN AB1234") << -1 << -1;
+}
+
+void TestSimRadio::textCommands()
+{
+    QFETCH(Firmware, firmware);
+    QFETCH(QByteArray, command);
+    QFETCH(QByteArray, reply);
+    QFETCH(int, modulationRegister);
+    QFETCH(int, fskAirBaudRegister);
+
+    SimRadio radio;
+    radio.setFirmware(firmware);
+    radio.setSerialNumber(QStringLiteral("AB1234"));
+    QVERIFY(radio.start());
+    const QByteArray block = radio.parameterBlock();
+    RawClient client(radio.slavePath());
+    const int commands = command.count("\r\n");
+    client.send(command);
+    QVERIFY(client.waitForLines(commands));
+    client.idle(50);
+
+    QCOMPARE(client.lines().size(), commands);
+    QVERIFY(client.lines().last().startsWith(reply));
+    for (const QByteArray &line : client.lines()) {
+        QVERIFY(!line.contains("$$R"));
+        QCOMPARE(tmx9::classify(line), tmx9::LineKind::Dropped);
+    }
+    if (modulationRegister < 0) {
+        QCOMPARE(radio.parameterBlock(), block);
+    } else {
+        QCOMPARE(uchar(radio.parameterBlock().at(65)), uchar(modulationRegister));
+        QCOMPARE(uchar(radio.parameterBlock().at(66)), uchar(fskAirBaudRegister));
+    }
+}
+
+void TestSimRadio::stopHangsUpAndStartOpensAgain()
+{
+    SimRadio radio;
+    QSignalSpy stopped(&radio, &SimRadio::stopped);
+    QVERIFY(radio.start());
+    {
+        RawClient client(radio.slavePath());
+        radio.stop();
+        QVERIFY(!radio.isRunning());
+        QCOMPARE(stopped.count(), 1);
+        QVERIFY(client.waitForHangUp());
+    }
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath());
+    client.send(tmx9::readRequest());
+    QVERIFY(client.waitForLines(2));
+}
+
+void TestSimRadio::answersWaitForAClosedPort_data()
+{
+    QTest::addColumn<bool>("discard");
+    QTest::addColumn<int>("linesOnReopen");
+    QTest::newRow("kept") << false << 2;
+    QTest::newRow("discarded") << true << 0;
+}
+
+void TestSimRadio::answersWaitForAClosedPort()
+{
+    QFETCH(bool, discard);
+    QFETCH(int, linesOnReopen);
+
+    SimRadio radio;
+    QVERIFY(radio.start());
+    {
+        // Asks, then closes the port before the answer can be read.
+        const int fd = ::open(radio.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        const QByteArray request = tmx9::readRequest();
+        QCOMPARE(::write(fd, request.constData(), size_t(request.size())), ssize_t(request.size()));
+        QTRY_COMPARE(radio.readRequests(), 1);
+        ::close(fd);
+    }
+    if (discard)
+        radio.discardUnread();
+
+    RawClient client(radio.slavePath());
+    client.idle(100);
+    QCOMPARE(client.lines().size(), linesOnReopen);
+}
+
+void TestSimRadio::trafficIsRecordedAndLogged()
+{
+    QBuffer log;
+    log.open(QIODevice::WriteOnly);
+    SimRadio radio;
+    radio.setLogDevice(&log);
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath());
+
+    const qint64 before = radio.elapsedNs();
+    client.send(tmx9::readRequest());
+    QVERIFY(client.waitForLines(2));
+
+    QByteArray toRadio, fromRadio;
+    for (const tmx9sim::TrafficEntry &entry : radio.traffic()) {
+        QVERIFY(entry.timeNs >= before);
+        (entry.direction == tmx9sim::TrafficEntry::Direction::ToRadio ? toRadio : fromRadio) +=
+            entry.bytes;
+    }
+    QCOMPARE(toRadio, tmx9::readRequest());
+    QCOMPARE(fromRadio, client.received());
+    QCOMPARE(radio.receivedLines().size(), 1);
+    QCOMPARE(radio.receivedLines().at(0).bytes, tmx9::readRequest().chopped(2));
+
+    const QStringList logLines = QString::fromUtf8(log.data()).split('\n', Qt::SkipEmptyParts);
+    const QRegularExpression entry(QStringLiteral(R"(^(->|<-) +\d+\.\d{3} ms  ([0-9A-F]{2} )+ )"));
+    QStringList summaries;
+    for (const QString &line : logLines) {
+        if (line.startsWith(QLatin1String("--")))
+            continue;
+        QVERIFY2(entry.match(line).hasMatch(), qPrintable(line));
+        summaries << line.section(QStringLiteral("  "), -1);
+    }
+    QCOMPARE(summaries,
+             (QStringList{QStringLiteral("read request"), QStringLiteral("parameter response N=69"),
+                          QStringLiteral("channel table response")}));
+    QVERIFY(logLines.first().contains(radio.slavePath()));
+}
+
+QTEST_GUILESS_MAIN(TestSimRadio)
+#include "tst_simradio.moc"
