@@ -1,58 +1,23 @@
-#include "serialport.h"
-
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 #include <QTimer>
 
 #include "displaytexts.h"
 #include "frames.h"
 #include "mainwindow.h"
+#include "portlist.h"
 #include "ui_mainwindow.h"
-
-namespace serialports {
-namespace {
-
-std::function<QStringList()> &source()
-{
-    static std::function<QStringList()> current;
-    return current;
-}
-
-} // namespace
-
-QStringList candidates()
-{
-    if (source())
-        return source()();
-    QStringList locations;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        locations << info.systemLocation();
-    return locations;
-}
-
-void setCandidateSource(std::function<QStringList()> newSource)
-{
-    source() = std::move(newSource);
-}
-
-} // namespace serialports
 
 void MainWindow::refreshPortList()
 {
-    for (const QString &location : serialports::candidates()) {
-        serialPort->setPortName(location);
-        if (!serialPort->open(QIODevice::ReadWrite))
-            continue; // held by another program, or not ours to open: not offered
-        // After a failed open the list is appended to, not rebuilt: never list a port twice.
-        const QString name = serialPort->portName();
+    // After a failed open the list is appended to, not rebuilt: never list a port twice.
+    for (const QString &name : serialports::openablePorts(*serialPort)) {
         if (ui->com->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
             ui->com->addItem(name);
-        serialPort->close();
     }
 }
 

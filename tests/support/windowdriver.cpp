@@ -5,7 +5,7 @@
 
 #include <ctime>
 
-#include "serialport.h"
+#include "portlist.h"
 
 WindowDriver::WindowDriver(const QStringList &candidates)
 {
