@@ -47,6 +47,20 @@ QByteArray block(int length, const QVector<QPair<int, unsigned char>> &overrides
     return bytes;
 }
 
+// A window with its port open on a scripted peer that has received the opening read request.
+struct PeerRig
+{
+    PtyPeer radio;
+    WindowDriver driver;
+    MessageBoxWatcher boxes;
+
+    bool open()
+    {
+        driver.openPort(radio.slavePath());
+        return radio.waitForBytes(9);
+    }
+};
+
 } // namespace
 
 class ReadTest : public QObject
@@ -231,19 +245,16 @@ private slots:
 
     void twoResponsesInOneChunk()
     {
-        PtyPeer radio;
-        WindowDriver driver;
-        MessageBoxWatcher boxes;
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(9));
+        PeerRig rig;
+        QVERIFY(rig.open());
         QStringList frequencies;
         for (int i = 0; i < 10; ++i)
             frequencies << QString::number(300 + i * 11.1111, 'f', 4);
-        radio.send(tmx9sim::parameterResponse(block(69, {{14, 0x00}})) +
-                   tmx9sim::channelTableResponse(records(frequencies)));
-        QVERIFY(boxes.waitForCount(1));
-        QCOMPARE(driver.combo("com_4")->currentText(), QStringLiteral("L"));
-        QCOMPARE(shownFrequencies(driver), frequencies);
+        rig.radio.send(tmx9sim::parameterResponse(block(69, {{14, 0x00}})) +
+                       tmx9sim::channelTableResponse(records(frequencies)));
+        QVERIFY(rig.boxes.waitForCount(1));
+        QCOMPARE(rig.driver.combo("com_4")->currentText(), QStringLiteral("L"));
+        QCOMPARE(shownFrequencies(rig.driver), frequencies);
     }
 
     void parameterResponses_data()
@@ -310,49 +321,45 @@ private slots:
 
     void shortParameterResponse()
     {
-        PtyPeer radio;
-        WindowDriver driver;
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(9));
-        driver.edit("lineEditSN")->setText("keep");
+        PeerRig rig;
+        QVERIFY(rig.open());
+        rig.driver.edit("lineEditSN")->setText("keep");
         DebugCapture debug;
         // One byte short: header, 68 registers but the length byte says 69, no checksum.
         QByteArray frame = tmx9sim::parameterResponse(block(69, {{14, 0x00}}));
         frame.remove(frame.size() - 3, 1); // drop the checksum: N + 6 bytes before CR LF
-        radio.send(frame + tmx9sim::parameterResponse(block(30, {{14, 0x00}})));
+        rig.radio.send(frame + tmx9sim::parameterResponse(block(30, {{14, 0x00}})));
         QTRY_COMPARE(debug.debugLines().size(), 3);
         QCOMPARE(debug.debugLines(),
                  QStringList({"size 75      69", "Packet too short for expected length: 69",
                               "size 37      30"}));
         // The next line is handled: N = 30 has no text registers and still decodes 7 to 17.
-        QCOMPARE(driver.edit("lineEditSN")->text(), QString());
-        QCOMPARE(driver.edit("lineEditAPP")->text(), QString());
-        QCOMPARE(driver.combo("com_4")->currentText(), QStringLiteral("L"));
+        QCOMPARE(rig.driver.edit("lineEditSN")->text(), QString());
+        QCOMPARE(rig.driver.edit("lineEditAPP")->text(), QString());
+        QCOMPARE(rig.driver.combo("com_4")->currentText(), QStringLiteral("L"));
     }
 
     void recordRule()
     {
-        PtyPeer radio;
-        WindowDriver driver;
-        MessageBoxWatcher boxes;
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(9));
+        PeerRig rig;
+        QVERIFY(rig.open());
         for (int n = 1; n <= 10; ++n)
-            driver.channelEdit(n)->setText("old");
+            rig.driver.channelEdit(n)->setText("old");
 
         // Third record unusable: only the first two are shown, the box still comes.
         QByteArray table = records({"454.0500", "455.0500"});
         table.replace(14, 7, QByteArray(7, char(0xFF)));
-        radio.send(tmx9sim::channelTableResponse(table));
-        QVERIFY(boxes.waitForCount(1));
-        QCOMPARE(shownFrequencies(driver).mid(0, 3), QStringList({"454.0500", "455.0500", "old"}));
+        rig.radio.send(tmx9sim::channelTableResponse(table));
+        QVERIFY(rig.boxes.waitForCount(1));
+        QCOMPARE(shownFrequencies(rig.driver).mid(0, 3),
+                 QStringList({"454.0500", "455.0500", "old"}));
 
         // 500.0000 is a frequency like any other; an unparsable record is skipped.
         QByteArray second = records({"500.0000", "200.0000", "312.3456"});
         second.replace(14, 7, "4x4x4x4");
-        radio.send(tmx9sim::channelTableResponse(second));
-        QVERIFY(boxes.waitForCount(2));
-        QCOMPARE(shownFrequencies(driver).mid(0, 3),
+        rig.radio.send(tmx9sim::channelTableResponse(second));
+        QVERIFY(rig.boxes.waitForCount(2));
+        QCOMPARE(shownFrequencies(rig.driver).mid(0, 3),
                  QStringList({"500.0000", "200.0000", "400.0000"}));
 
         // Twenty valid records: the first ten are shown.
@@ -362,9 +369,9 @@ private slots:
         QByteArray all;
         for (const QString &f : twenty)
             all += QString(f).remove('.').toLatin1();
-        radio.send(tmx9sim::channelTableResponse(all));
-        QVERIFY(boxes.waitForCount(3));
-        QCOMPARE(shownFrequencies(driver), twenty.mid(0, 10));
+        rig.radio.send(tmx9sim::channelTableResponse(all));
+        QVERIFY(rig.boxes.waitForCount(3));
+        QCOMPARE(shownFrequencies(rig.driver), twenty.mid(0, 10));
     }
 
     void strayBytesSpoilTheNextResponse()
@@ -384,60 +391,49 @@ private slots:
 
     void bufferIsEmptiedWhenThePortOpens()
     {
-        PtyPeer radio;
-        WindowDriver driver;
-        MessageBoxWatcher boxes;
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(9));
-        radio.send("left over from another radio");
+        PeerRig rig;
+        QVERIFY(rig.open());
+        rig.radio.send("left over from another radio");
         QTest::qWait(50);
-        driver.click("open_port");
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(18));
-        radio.send(tmx9sim::channelTableResponse(records({"321.0000"})));
-        QVERIFY(boxes.waitForCount(1));
-        QCOMPARE(driver.channelEdit(1)->text(), QStringLiteral("321.0000"));
+        rig.driver.click("open_port");
+        rig.driver.openPort(rig.radio.slavePath());
+        QVERIFY(rig.radio.waitForBytes(18));
+        rig.radio.send(tmx9sim::channelTableResponse(records({"321.0000"})));
+        QVERIFY(rig.boxes.waitForCount(1));
+        QCOMPARE(rig.driver.channelEdit(1)->text(), QStringLiteral("321.0000"));
     }
 
     void floodWithoutLineEndsIsBounded()
     {
-        PtyPeer radio;
-        WindowDriver driver;
-        MessageBoxWatcher boxes;
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(9));
+        PeerRig rig;
+        QVERIFY(rig.open());
         const QByteArray noise(64 * 1024, 'z');
         for (int i = 0; i < 32; ++i) // 2 MiB that never end a line
-            radio.send(noise);
+            rig.radio.send(noise);
         QTest::qWait(100);
-        radio.send("\r\n" + tmx9sim::channelTableResponse(records({"333.3333"})));
-        QVERIFY(boxes.waitForCount(1));
-        QCOMPARE(driver.channelEdit(1)->text(), QStringLiteral("333.3333"));
+        rig.radio.send("\r\n" + tmx9sim::channelTableResponse(records({"333.3333"})));
+        QVERIFY(rig.boxes.waitForCount(1));
+        QCOMPARE(rig.driver.channelEdit(1)->text(), QStringLiteral("333.3333"));
     }
 
     void acknowledgementSetsWriteOk()
     {
-        PtyPeer radio;
-        WindowDriver driver;
-        MessageBoxWatcher boxes;
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(9));
+        PeerRig rig;
+        QVERIFY(rig.open());
         QVERIFY(!writeOk);
-        radio.send("noise $$RJ anywhere\r\n");
+        rig.radio.send("noise $$RJ anywhere\r\n");
         QTRY_VERIFY(writeOk);
-        QCOMPARE(boxes.count(), 0);
+        QCOMPARE(rig.boxes.count(), 0);
     }
 
     void radioInformationCommand()
     {
-        PtyPeer radio;
-        WindowDriver driver;
-        driver.openPort(radio.slavePath());
-        QVERIFY(radio.waitForBytes(9));
-        radio.clearReceived();
-        driver.invoke("on_open_port_5_clicked");
-        QVERIFY(radio.waitForBytes(19));
-        QCOMPARE(radio.received(), QByteArray("$$01LOG RADIOINFO\r\n"));
+        PeerRig rig;
+        QVERIFY(rig.open());
+        rig.radio.clearReceived();
+        rig.driver.invoke("on_open_port_5_clicked");
+        QVERIFY(rig.radio.waitForBytes(19));
+        QCOMPARE(rig.radio.received(), QByteArray("$$01LOG RADIOINFO\r\n"));
     }
 };
 
