@@ -2,13 +2,17 @@
 # Installs the Debian packages a task needs, when they are missing.
 #   scripts/deps.sh build   the configurator and its tools
 #   scripts/deps.sh test    everything the test command uses as well
+#   scripts/deps.sh pictures  what the README's pictures are made with
 set -euo pipefail
 
 want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
 case "${1:-build}" in
 build) ;;
-test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file) ;;
-*) echo "usage: $0 build|test" >&2; exit 2 ;;
+test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file
+              fonts-wqy-microhei) ;;
+# Without a CJK font the Chinese texts would be drawn as empty boxes.
+pictures) want+=(fonts-wqy-microhei file) ;;
+*) echo "usage: $0 build|test|pictures" >&2; exit 2 ;;
 esac
 
 missing=()

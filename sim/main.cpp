@@ -52,10 +52,20 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
 
     QCommandLineParser parser;
+    // Qt prints the description as it stands: the line breaks are ours.
     parser.setApplicationDescription(QStringLiteral(
-        "Simulated TMX9 radio on a pseudo-terminal. Prints the port to open on "
-        "the first line of standard output and runs until SIGINT or SIGTERM, or until a "
-        "fault closes the line."));
+        "Simulated TMX9 radio on a pseudo-terminal, for trying the configurator or any\n"
+        "other program without a radio.\n"
+        "\n"
+        "Prints the port to open (/dev/pts/N) on the first line of standard output, then\n"
+        "logs the traffic on standard error, one line per frame or text line: \"->\" to\n"
+        "the radio or \"<-\" from it, milliseconds since start, the bytes in hex, and\n"
+        "what they are (\"read request\", \"parameter response N=69\", \"write ack\",\n"
+        "\"SET FSK\"). Runs until Ctrl-C or SIGTERM, or until a fault closes the line.\n"
+        "\n"
+        "Example: tmx9-sim --link /tmp/tmx9, then open /tmp/tmx9 in any serial program\n"
+        "(the baud rate does not matter on a pseudo-terminal). Options marked Fault make\n"
+        "the radio misbehave on purpose."));
     parser.addHelpOption();
     parser.addVersionOption();
     tmx9sim::addSimOptions(parser);

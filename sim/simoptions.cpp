@@ -58,13 +58,15 @@ void addSimOptions(QCommandLineParser &parser)
                         "(69 registers with modulation and FSK air baud rate). "
                         "Default: new."),
          QStringLiteral("old|new")},
-        {kSerialNumber, QStringLiteral("Serial number (registers 35-40, up to 6 bytes)."),
+        {kSerialNumber,
+         QStringLiteral("Serial number (registers 35-40, up to 6 bytes). Default: SN0001."),
          QStringLiteral("TEXT")},
         {kFirmwareVersion,
-         QStringLiteral("Firmware version text (registers 60-64, up to 5 bytes)."),
+         QStringLiteral("Firmware version text (registers 60-64, up to 5 bytes). Default: V2.10."),
          QStringLiteral("TEXT")},
         {kChannelTableFirst,
-         QStringLiteral("Answer a read request with the channel table response first.")},
+         QStringLiteral("Answer a read request with the channel table response first "
+                        "(default: the parameter response first).")},
         {kQuietCommands, QStringLiteral("Send no OK/ERROR lines after text commands.")},
         {kState,
          QStringLiteral("Start from the radio state in this JSON file (keys: firmware, "
@@ -104,7 +106,8 @@ void addSimOptions(QCommandLineParser &parser)
          QStringLiteral("FILE")},
         {kQuiet, QStringLiteral("Write no traffic log.")},
         {kLink,
-         QStringLiteral("Also make PATH a symbolic link to the pseudo-terminal; removed on exit."),
+         QStringLiteral("Also make PATH a symbolic link to the pseudo-terminal, a fixed name to "
+                        "give other programs; removed on exit."),
          QStringLiteral("PATH")},
     });
 }

@@ -1,0 +1,182 @@
+// Renders the pictures of the README: the window in Chinese and in English after a read from
+// the simulated radio, and the traffic log of a read and a write. Run on the offscreen platform:
+//   tmx9-shots OUTDIR
+#include "demosession.h"
+#include "portlist.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontMetrics>
+#include <QImage>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+constexpr qint64 kMaxPngBytes = 150 * 1024;
+constexpr int kLogColumns = 104;
+
+// Closes each message box as it appears and keeps its text.
+class BoxCloser : public QObject
+{
+public:
+    BoxCloser()
+    {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (box && box->isVisible()) {
+                texts_ << box->text();
+                box->accept();
+            }
+        });
+        timer_.start(10);
+    }
+    bool waitFor(const QString &text, int timeoutMs = 5000)
+    {
+        QElapsedTimer waited;
+        waited.start();
+        while (!texts_.contains(text) && waited.elapsed() < timeoutMs)
+            QTest::qWait(10);
+        const bool seen = texts_.contains(text);
+        texts_.clear();
+        return seen;
+    }
+
+private:
+    QTimer timer_;
+    QStringList texts_;
+};
+
+// A PNG that stays small: the full-colour image when it fits, else a 256-colour one.
+bool savePng(const QImage &image, const QString &path)
+{
+    if (!image.save(path, "PNG", 9))
+        return false;
+    if (QFileInfo(path).size() < kMaxPngBytes)
+        return true;
+    const QImage reduced = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    return reduced.save(path, "PNG", 9) && QFileInfo(path).size() < kMaxPngBytes;
+}
+
+// Long frames are wrapped, their continuation indented under the first byte.
+QStringList wrapLog(const QString &text)
+{
+    QStringList out;
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const int hexColumn = line.indexOf(QLatin1String(" ms  "));
+        const int indent = hexColumn < 0 ? 3 : hexColumn + 5;
+        QString rest = line;
+        bool first = true;
+        while (rest.size() > (first ? kLogColumns : kLogColumns - indent)) {
+            const int width = first ? kLogColumns : kLogColumns - indent;
+            int cut = rest.lastIndexOf(QLatin1Char(' '), width);
+            if (cut <= 0)
+                cut = width;
+            out << (first ? QString() : QString(indent, QLatin1Char(' '))) + rest.left(cut);
+            rest = rest.mid(cut).trimmed();
+            first = false;
+        }
+        out << (first ? QString() : QString(indent, QLatin1Char(' '))) + rest;
+    }
+    return out;
+}
+
+QImage renderText(const QStringList &lines)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSize(9);
+    const QFontMetrics metrics(font);
+    const int margin = 10;
+    int width = 0;
+    for (const QString &line : lines)
+        width = qMax(width, metrics.horizontalAdvance(line));
+    QImage image(width + 2 * margin, lines.size() * metrics.lineSpacing() + 2 * margin,
+                 QImage::Format_RGB32);
+    image.fill(QColor(0x1e, 0x1e, 0x1e));
+    QPainter painter(&image);
+    painter.setFont(font);
+    int y = margin + metrics.ascent();
+    for (const QString &line : lines) {
+        const bool toRadio = line.startsWith(QLatin1String("->"));
+        const bool fromRadio = line.startsWith(QLatin1String("<-"));
+        painter.setPen(toRadio     ? QColor(0x9c, 0xdc, 0xfe)
+                       : fromRadio ? QColor(0xb5, 0xe8, 0x9a)
+                                   : QColor(0xd4, 0xd4, 0xd4));
+        painter.drawText(margin, y, line);
+        y += metrics.lineSpacing();
+    }
+    return image;
+}
+
+int fail(const char *what)
+{
+    std::fprintf(stderr, "tmx9-shots: %s\n", what);
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    if (argc != 2)
+        return fail("usage: tmx9-shots OUTDIR");
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    if (!QDir().mkpath(out.path()))
+        return fail("cannot create the output folder");
+
+    // Only the simulated radio in the list: the pictures must not depend on this machine.
+    serialports::setCandidateSource([] { return QStringList(); });
+
+    QBuffer log;
+    log.open(QIODevice::WriteOnly);
+    tmx9demo::DemoSession demo;
+    QString error;
+    if (!demo.start(&log, &error))
+        return fail(qPrintable(error));
+    MainWindow &window = demo.window();
+    window.show();
+    QTest::qWait(50);
+
+    BoxCloser boxes;
+    // Clicked without the mouse: the offscreen platform has no pointer to move away afterwards,
+    // and the pictures should show no button hovered.
+    auto click = [&](const char *name) {
+        window.findChild<QPushButton *>(QLatin1String(name))->click();
+    };
+    auto grab = [&] {
+        if (QWidget *focused = QApplication::focusWidget())
+            focused->clearFocus();
+        QTest::qWait(50);
+        return window.grab().toImage();
+    };
+
+    click("open_port"); // opening reads the configuration
+    if (!boxes.waitFor(QStringLiteral("读取完成")))
+        return fail("the read did not complete");
+    if (!savePng(grab(), out.filePath(QStringLiteral("window-zh.png"))))
+        return fail("cannot write window-zh.png under 150 KB");
+
+    click("open_port_3");
+    if (!boxes.waitFor(QStringLiteral("写入完成")))
+        return fail("the write did not complete");
+
+    window.findChild<QCheckBox *>(QStringLiteral("checkBox"))->setChecked(true);
+    if (!savePng(grab(), out.filePath(QStringLiteral("window-en.png"))))
+        return fail("cannot write window-en.png under 150 KB");
+
+    const QStringList lines = wrapLog(QString::fromUtf8(log.data()));
+    if (!savePng(renderText(lines), out.filePath(QStringLiteral("traffic.png"))))
+        return fail("cannot write traffic.png under 150 KB");
+    return 0;
+}

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Every command in the README's shell blocks is run by a test or by .ci/run: each is listed here
+# with what runs it, and that test must exist. A new command in the README fails this test until
+# something runs it and it is added below.
+#   check_readme.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+source=$1
+build=$2
+. "$(dirname "$0")/readme_commands.sh"
+
+declare -A runBy=(
+    ["./run.sh"]=readme_run_without_display
+    ["./run.sh --real"]=readme_run_without_display
+    ["./test.sh"]=.ci/run
+    ["sudo usermod -aG dialout \"\$USER\""]=readme_dialout
+    ["./run.sh --sim --link /tmp/tmx9"]=readme_simulated_radio
+    ["printf '\$\$01LOG RADIOINFO\\r\\n' > /tmp/tmx9; timeout 2 head -n1 /tmp/tmx9"]=readme_simulated_radio
+    ["cpack --config build/test/CPackConfig.cmake -B build/package"]=package
+    # apt-get install --simulate, in the package test: installing for real needs root.
+    ["sudo apt install ./build/package/tmx9-config_*.deb"]=package
+    ["scripts/make-pictures.sh"]=readme_pictures
+)
+
+registered=$(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')
+status=0
+declare -A seen=()
+while IFS= read -r command; do
+    seen["$command"]=1
+    test=${runBy["$command"]:-}
+    if [ -z "$test" ]; then
+        echo "FAIL: nothing runs this README command: $command"
+        status=1
+    elif [ "$test" = .ci/run ]; then
+        grep -q 'test\.sh' "$source/.ci/run" || { echo "FAIL: .ci/run does not run ./test.sh"; status=1; }
+    elif ! grep -qx -- "$test" <<<"$registered"; then
+        echo "FAIL: \"$command\" is said to be run by $test, which is not a test of this build"
+        status=1
+    fi
+done < <(readme_commands "$source/README.md")
+
+for command in "${!runBy[@]}"; do
+    if [ -z "${seen["$command"]:-}" ]; then
+        echo "FAIL: listed here but not in the README any more: $command"
+        status=1
+    fi
+done
+[ $status -eq 0 ] && echo "${#seen[@]} README commands, each run by a test or by .ci/run"
+exit $status

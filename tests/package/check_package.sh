@@ -1,0 +1,75 @@
+#!/usr/bin/env bash
+# Makes the Debian package of a built tree, unpacks it into a scratch folder and checks what a
+# user would get: the programs, valid desktop entries, the icon, and the dependency line. Then
+# the same install rules once more through cmake --install.
+#   check_package.sh BUILD_DIR VERSION
+set -euo pipefail
+build=$1
+version=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+if ! cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1; then
+    cat "$scratch/cpack.log" >&2
+    fail "cpack"
+fi
+debs=("$scratch"/out/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, got: ${debs[*]}"
+deb=${debs[0]}
+echo "package: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+
+[ "$(dpkg-deb -f "$deb" Package)" = tmx9-config ] || fail "package name"
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "version $(dpkg-deb -f "$deb" Version)"
+
+root=$scratch/root
+dpkg-deb -x "$deb" "$root"
+outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
+[ -z "$outside" ] || fail "files outside /usr: $outside"
+
+for program in tmx9-config tmx9-demo tmx9-sim; do
+    [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program missing"
+done
+# Only programs in bin: no test or tool of the build.
+for file in "$root"/usr/bin/*; do
+    case $(basename "$file") in
+    tmx9-config | tmx9-demo | tmx9-sim | tmx9ctl) ;;
+    *) fail "unexpected program usr/bin/$(basename "$file")" ;;
+    esac
+done
+# The packaged simulated radio runs against the system's libraries.
+"$root/usr/bin/tmx9-sim" --help | grep -q -- --link || fail "packaged tmx9-sim --help"
+
+icon=$root/usr/share/icons/hicolor/scalable/apps/tmx9-config.svg
+grep -q '<svg' "$icon" || fail "icon missing or not SVG"
+for entry in tmx9-config tmx9-demo; do
+    desktop=$root/usr/share/applications/$entry.desktop
+    [ -f "$desktop" ] || fail "$entry.desktop missing"
+    desktop-file-validate "$desktop" || fail "$entry.desktop does not validate"
+    exec=$(sed -n 's/^Exec=//p' "$desktop")
+    [ -x "$root/usr/bin/$exec" ] || fail "$entry.desktop starts $exec, which is not installed"
+    [ "$(sed -n 's/^Icon=//p' "$desktop")" = tmx9-config ] || fail "$entry.desktop icon"
+done
+
+# Depends: Debian's Qt 5 runtime packages, and every package named there exists on Debian.
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+names=$(echo "$depends" | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g')
+for needed in libc6 libstdc++6 libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5; do
+    echo "$names" | grep -qx -- "$needed" || fail "Depends lacks $needed"
+done
+for name in $names; do
+    dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed" ||
+        fail "Depends names $name, which is not an installed Debian package"
+done
+# What the README's "sudo apt install ./...deb" does, simulated: the dependencies resolve.
+apt-get install --simulate "$deb" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt-get install --simulate"; }
+grep -q '^Inst tmx9-config ' "$scratch/apt.log" || { cat "$scratch/apt.log" >&2; fail "apt would not install it"; }
+
+# cmake --install lays out the same files under any prefix.
+cmake --install "$build" --prefix "$scratch/prefix" >/dev/null
+for file in bin/tmx9-config bin/tmx9-demo bin/tmx9-sim share/applications/tmx9-config.desktop \
+    share/applications/tmx9-demo.desktop share/icons/hicolor/scalable/apps/tmx9-config.svg; do
+    [ -f "$scratch/prefix/$file" ] || fail "cmake --install: $file missing"
+done
+echo "package OK"
