@@ -51,8 +51,12 @@ void MainWindow::on_open_port_3_clicked()
 void MainWindow::runPlan(const tmx9::TransmissionPlan &plan)
 {
     for (const tmx9::PlanStep &step : plan) {
-        if (!step.bytes.isEmpty())
+        if (!step.bytes.isEmpty()) {
             serialPort->write(step.bytes);
+            // Hand the bytes to the system now: they leave on time, and the last command is not
+            // left in the port's buffer, where closing the port would discard it.
+            serialPort->flush();
+        }
         if (step.waitMs > 0)
             sleep(step.waitMs);
     }

@@ -1,0 +1,98 @@
+#include "configuration.h"
+
+#include "codes.h"
+#include "receiver.h"
+
+namespace tmx9ctl {
+
+namespace {
+
+using tmx9::Field;
+
+constexpr int kChannelCount = 10;
+// Radios with at most this many registers have no modulation register (see decodeParameters).
+constexpr int kOlderRadioRegisters = 68;
+
+QString shown(const QString &text)
+{
+    return text.isNull() ? QStringLiteral("a code that is none of the options")
+                         : QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
+std::optional<Configuration> decodeConfiguration(const QByteArray &parameterLine,
+                                                 const QByteArray &tableLine, QString *problem)
+{
+    const auto report = tmx9::decodeParameters(parameterLine);
+    if (!report) {
+        *problem = QStringLiteral("the parameter response is shorter than its length byte "
+                                  "(N=%1) says")
+                       .arg(tmx9::declaredLength(parameterLine));
+        return std::nullopt;
+    }
+    const QStringList frequencies = tmx9::decodeChannelTable(tableLine);
+    if (frequencies.size() < kChannelCount) {
+        *problem = QStringLiteral("the channel table response holds %1 usable records, not ten")
+                       .arg(frequencies.size());
+        return std::nullopt;
+    }
+
+    Configuration configuration;
+    configuration.olderRadio = tmx9::declaredLength(parameterLine) <= kOlderRadioRegisters;
+    configuration.serialNumber = report->serialNumber;
+    configuration.firmwareVersion = report->firmware;
+    tmx9::RadioSettings &settings = configuration.settings;
+    const auto text = [](const std::optional<QString> &value) { return value.value_or(QString()); };
+    settings.modulation = text(report->modulation);
+    settings.protocol = text(report->protocol);
+    settings.power = text(report->power);
+    settings.channel =
+        tmx9::optionTexts(Field::Channel).contains(report->channel) ? report->channel : QString();
+    settings.airBaud = text(report->airBaud);
+    settings.serialBaud = text(report->serialBaud);
+    settings.repeater = text(report->repeater);
+    settings.workMode = text(report->workMode);
+    settings.frequencies = frequencies.mid(0, kChannelCount);
+    return configuration;
+}
+
+QStringList undecodedFields(const Configuration &configuration)
+{
+    QStringList keys;
+    for (const ProfileOption &option : profileOptions()) {
+        if ((configuration.settings.*option.member).isNull())
+            keys << option.key;
+    }
+    return keys;
+}
+
+Comparison compareConfiguration(const tmx9::RadioSettings &written, const Configuration &readBack)
+{
+    Comparison comparison;
+    for (const ProfileOption &option : profileOptions()) {
+        const QString &wrote = written.*option.member;
+        const QString &reports = readBack.settings.*option.member;
+        const bool unreportable =
+            readBack.olderRadio && (option.field == Field::Modulation ||
+                                    (option.field == Field::AirBaud && reports.isNull()));
+        if (unreportable) {
+            comparison.unchecked << option.key;
+            continue;
+        }
+        if (wrote != reports)
+            comparison.differences << QStringLiteral("%1: wrote \"%2\", radio reports %3")
+                                          .arg(option.key, wrote, shown(reports));
+    }
+    for (int channel = 0; channel < kChannelCount; ++channel) {
+        const QString wrote =
+            tmx9::normalizeFrequency(written.frequencies.value(channel)).value_or(QString());
+        const QString reports = readBack.settings.frequencies.value(channel);
+        if (wrote != reports)
+            comparison.differences << QStringLiteral("%1: wrote \"%2\", radio reports %3")
+                                          .arg(frequencyName(channel), wrote, shown(reports));
+    }
+    return comparison;
+}
+
+} // namespace tmx9ctl

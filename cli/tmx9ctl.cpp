@@ -1,0 +1,501 @@
+#include "tmx9ctl.h"
+
+#include "configuration.h"
+#include "exitstatus.h"
+#include "plans.h"
+#include "portlist.h"
+#include "profile.h"
+#include "radiolink.h"
+#include "trace.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QSaveFile>
+#include <QSerialPort>
+#include <optional>
+
+namespace tmx9ctl {
+
+namespace {
+
+constexpr int kReadTimeoutMs = 3000; // as the window waits for a read
+constexpr int kVerifyPauseMs = 100;  // the plans' own spacing, before the read-back
+constexpr int kDefaultBaud = 115200;
+// The computer-side rates the window offers.
+const QStringList kBaudRates = {QStringLiteral("115200"), QStringLiteral("4800"),
+                                QStringLiteral("9600"), QStringLiteral("19200"),
+                                QStringLiteral("38400")};
+
+const char kHelp[] =
+    "Usage: tmx9ctl COMMAND [OPTIONS]\n"
+    "\n"
+    "Configures TMX9 radios over a serial line.\n"
+    "\n"
+    "Commands:\n"
+    "  ports                      List the serial ports that can be opened now.\n"
+    "  read --port PORT [--json | --out FILE]\n"
+    "                             Read the configuration; print it as a table, as a JSON\n"
+    "                             profile (--json), or save the profile to FILE (--out).\n"
+    "  write --port PORT PROFILE  Check the whole profile (nothing is sent if anything is\n"
+    "                             wrong), write it, read it back and compare field by field.\n"
+    "  default --port PORT        Write the default configuration, read it back and compare.\n"
+    "\n"
+    "Options:\n"
+    "  --port PORT   Serial port, a path (/dev/ttyUSB0) or a name (ttyUSB0). Repeat it to\n"
+    "                configure several radios, one after the other.\n"
+    "  --baud RATE   Computer-side baud rate: 115200 (default), 4800, 9600, 19200 or 38400.\n"
+    "  --json        read: print the configuration as a JSON profile (one port).\n"
+    "  --out FILE    read: save the JSON profile to FILE (one port).\n"
+    "  --no-verify   write, default: do not read back and compare.\n"
+    "  --trace FILE  Log the traffic of both directions to FILE: time, bytes in hex, summary.\n"
+    "  -h, --help    Show this help.\n"
+    "  --version     Show the version.\n"
+    "\n"
+    "Exit status:\n";
+
+struct Options
+{
+    QString command;
+    QStringList ports;
+    int baud = kDefaultBaud;
+    bool json = false;
+    QString outPath;
+    bool verify = true;
+    QString tracePath;
+    QString profilePath;
+};
+
+struct Outcome
+{
+    int status = Success;
+    QString message; // one line, without the port
+};
+
+struct ReadResult
+{
+    Outcome outcome;
+    std::optional<Configuration> configuration;
+};
+
+// Parses and checks the command line. nullopt with `error` set for a usage error, or with
+// `error` empty when help or the version was asked for (then `text` holds it).
+std::optional<Options> parseCommandLine(const QStringList &arguments, QString *error, QString *text)
+{
+    QCommandLineParser parser;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
+    const QCommandLineOption version(QStringLiteral("version"), QString());
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("PORT"));
+    const QCommandLineOption baud(QStringLiteral("baud"), QString(), QStringLiteral("RATE"));
+    const QCommandLineOption json(QStringLiteral("json"), QString());
+    const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption noVerify(QStringLiteral("no-verify"), QString());
+    const QCommandLineOption trace(QStringLiteral("trace"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, port, baud, json, out, noVerify, trace});
+    if (!parser.parse(arguments)) {
+        *error = parser.errorText();
+        return std::nullopt;
+    }
+    if (parser.isSet(help)) {
+        *text = QString::fromLatin1(kHelp) + exitStatusHelp();
+        return std::nullopt;
+    }
+    if (parser.isSet(version)) {
+        *text = QStringLiteral("tmx9ctl %1\n").arg(QStringLiteral(PROJECT_VERSION));
+        return std::nullopt;
+    }
+
+    Options options;
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        *error = QStringLiteral("no command given");
+        return std::nullopt;
+    }
+    options.command = positional.takeFirst();
+    const QStringList commands = {QStringLiteral("ports"), QStringLiteral("read"),
+                                  QStringLiteral("write"), QStringLiteral("default")};
+    if (!commands.contains(options.command)) {
+        *error = QStringLiteral("unknown command \"%1\"; the commands are %2")
+                     .arg(options.command, commands.join(QStringLiteral(", ")));
+        return std::nullopt;
+    }
+
+    options.ports = parser.values(port);
+    options.json = parser.isSet(json);
+    options.outPath = parser.value(out);
+    options.verify = !parser.isSet(noVerify);
+    options.tracePath = parser.value(trace);
+    const bool isRead = options.command == QLatin1String("read");
+    const bool writes =
+        options.command == QLatin1String("write") || options.command == QLatin1String("default");
+
+    // Options that mean nothing to the command are refused rather than ignored.
+    const std::pair<const QCommandLineOption *, bool> allowed[] = {
+        {&port, options.command != QLatin1String("ports")},
+        {&baud, options.command != QLatin1String("ports")},
+        {&json, isRead},
+        {&out, isRead},
+        {&noVerify, writes},
+    };
+    for (const auto &[option, ok] : allowed) {
+        if (!ok && parser.isSet(*option)) {
+            *error = QStringLiteral("--%1 does not apply to %2")
+                         .arg(option->names().constFirst(), options.command);
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(baud)) {
+        if (!kBaudRates.contains(parser.value(baud))) {
+            *error = QStringLiteral("--baud: \"%1\" is not one of %2")
+                         .arg(parser.value(baud), kBaudRates.join(QStringLiteral(", ")));
+            return std::nullopt;
+        }
+        options.baud = parser.value(baud).toInt();
+    }
+    if (options.command != QLatin1String("ports") && options.ports.isEmpty()) {
+        *error = QStringLiteral("%1 needs --port PORT").arg(options.command);
+        return std::nullopt;
+    }
+    if (options.json && parser.isSet(out)) {
+        *error = QStringLiteral("--json and --out exclude each other");
+        return std::nullopt;
+    }
+    if ((options.json || parser.isSet(out)) && options.ports.size() > 1) {
+        *error = QStringLiteral("--json and --out take one --port: one profile is one radio");
+        return std::nullopt;
+    }
+    if (parser.isSet(out) && options.outPath.isEmpty()) {
+        *error = QStringLiteral("--out needs a file name");
+        return std::nullopt;
+    }
+    if (options.command == QLatin1String("write")) {
+        if (positional.size() != 1) {
+            *error = QStringLiteral("write needs exactly one profile file");
+            return std::nullopt;
+        }
+        options.profilePath = positional.takeFirst();
+    }
+    if (!positional.isEmpty()) {
+        *error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constFirst());
+        return std::nullopt;
+    }
+    return options;
+}
+
+QString lostMessage(const RadioLink &link)
+{
+    return QStringLiteral("the port failed during the exchange (%1): check the cable and that "
+                          "the radio stays connected")
+        .arg(link.lostReason());
+}
+
+ReadResult readBack(RadioLink &link, int baud)
+{
+    const RadioLink::ReadAnswer answer = link.read(kReadTimeoutMs);
+    if (link.isLost())
+        return {{PortUnavailable, lostMessage(link)}, std::nullopt};
+    if (!answer.parameters || !answer.channelTable) {
+        if (!answer.anything)
+            return {{NoAnswer, QStringLiteral("no answer within %1 ms: check that the radio is on "
+                                              "and connected to this port, and that it talks at "
+                                              "%2 baud (--baud)")
+                                   .arg(kReadTimeoutMs)
+                                   .arg(baud)},
+                    std::nullopt};
+        const QString missing = !answer.parameters && !answer.channelTable
+                                    ? QStringLiteral("neither the parameter response nor the "
+                                                     "channel table response")
+                                : !answer.parameters ? QStringLiteral("no parameter response")
+                                                     : QStringLiteral("no channel table response");
+        return {{Undecodable, QStringLiteral("the radio answered, but %1 could be recognised "
+                                             "within %2 ms: check the baud rate (--baud, now "
+                                             "%3) and the cable")
+                                  .arg(missing)
+                                  .arg(kReadTimeoutMs)
+                                  .arg(baud)},
+                std::nullopt};
+    }
+    QString problem;
+    auto configuration = decodeConfiguration(*answer.parameters, *answer.channelTable, &problem);
+    if (!configuration)
+        return {{Undecodable, QStringLiteral("the answer cannot be decoded: %1; check the baud "
+                                             "rate (--baud, now %2) and that a TMX9 radio is on "
+                                             "this port")
+                                  .arg(problem)
+                                  .arg(baud)},
+                std::nullopt};
+    return {{}, configuration};
+}
+
+QString openMessage(const QString &error)
+{
+    return QStringLiteral("cannot open the port (%1): check its name (tmx9ctl ports lists the "
+                          "ports that can be opened), that no other program uses it, and that "
+                          "you may use serial ports (group dialout)")
+        .arg(error);
+}
+
+QString table(const QString &port, const Configuration &configuration)
+{
+    const tmx9::RadioSettings &s = configuration.settings;
+    const auto value = [](const QString &text) {
+        return text.isNull() ? QStringLiteral("? (a code that is none of the options)") : text;
+    };
+    QString modulation = value(s.modulation);
+    if (configuration.olderRadio)
+        modulation += QStringLiteral(" (older radio: LoRa only, not reported)");
+    const std::pair<const char *, QString> rows[] = {
+        {"Port", port},
+        {"Serial number", configuration.serialNumber},
+        {"Firmware version", configuration.firmwareVersion},
+        {"Modulation", modulation},
+        {"Protocol", value(s.protocol)},
+        {"Power", value(s.power)},
+        {"Current channel", value(s.channel)},
+        {"Air baud rate", value(s.airBaud)},
+        {"Serial baud rate", value(s.serialBaud)},
+        {"Repeater", value(s.repeater)},
+        {"Work mode", value(s.workMode)},
+    };
+    QString text;
+    for (const auto &[label, shown] : rows)
+        text += QStringLiteral("%1  %2\n").arg(QLatin1String(label), -16).arg(shown);
+    for (int channel = 0; channel < s.frequencies.size(); ++channel)
+        text += QStringLiteral("%1  %2 MHz\n")
+                    .arg(QStringLiteral("Channel %1").arg(channel), -16)
+                    .arg(s.frequencies.at(channel));
+    return text;
+}
+
+class Command
+{
+public:
+    Command(const Options &options, QTextStream &out, QTextStream &err, Trace &trace)
+        : options_(options), out_(out), err_(err), trace_(trace)
+    {
+    }
+
+    int listPorts()
+    {
+        QSerialPort port;
+        const QStringList names = serialports::openablePorts(port);
+        for (const QString &name : names)
+            out_ << name << '\n';
+        trace_.note(
+            QStringLiteral("ports that can be opened: %1")
+                .arg(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
+        if (names.isEmpty())
+            err_ << "tmx9ctl: no serial port can be opened now: check that the radio's cable or "
+                    "adapter is plugged in, and that you may use serial ports (group dialout)\n";
+        return Success;
+    }
+
+    int read()
+    {
+        QSaveFile file(options_.outPath);
+        if (!options_.outPath.isEmpty() && !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+            err_ << "tmx9ctl: cannot write " << options_.outPath << ": " << file.errorString()
+                 << '\n';
+            return UsageError;
+        }
+        for (const QString &port : options_.ports) {
+            trace_.note(QStringLiteral("read %1").arg(port));
+            RadioLink link(trace_);
+            QString error;
+            if (!link.open(port, options_.baud, &error)) {
+                fail(port, {PortUnavailable, openMessage(error)});
+                continue;
+            }
+            const ReadResult result = readBack(link, options_.baud);
+            link.close();
+            if (!result.configuration) {
+                fail(port, result.outcome);
+                continue;
+            }
+            const Configuration &configuration = *result.configuration;
+            if (!options_.outPath.isEmpty()) {
+                file.write(profileJson(configuration));
+                if (!file.commit()) {
+                    err_ << "tmx9ctl: cannot write " << options_.outPath << ": "
+                         << file.errorString() << '\n';
+                    return UsageError;
+                }
+                out_ << port << ": configuration saved to " << options_.outPath << '\n';
+            } else if (options_.json) {
+                out_ << profileJson(configuration);
+            } else {
+                out_ << table(port, configuration) << '\n';
+            }
+            out_.flush();
+            const QStringList undecoded = undecodedFields(configuration);
+            if (!undecoded.isEmpty())
+                fail(port, {Undecodable,
+                            QStringLiteral("the radio reports codes that are none of the "
+                                           "options for %1: check the radio's firmware, or write "
+                                           "a profile to set them")
+                                .arg(undecoded.join(QStringLiteral(", ")))});
+        }
+        return status_;
+    }
+
+    int write()
+    {
+        QFile file(options_.profilePath);
+        if (!file.open(QIODevice::ReadOnly)) {
+            err_ << options_.profilePath << ": cannot read the profile: " << file.errorString()
+                 << "; nothing was sent\n";
+            return InvalidProfile;
+        }
+        tmx9::RadioSettings settings;
+        const QStringList problems = readProfile(file.readAll(), &settings);
+        if (!problems.isEmpty()) {
+            for (const QString &problem : problems)
+                err_ << options_.profilePath << ": " << problem << '\n';
+            err_ << options_.profilePath << ": " << problems.size()
+                 << (problems.size() == 1 ? " problem" : " problems")
+                 << "; nothing was sent to any radio\n";
+            trace_.note(
+                QStringLiteral("profile %1 refused; nothing sent").arg(options_.profilePath));
+            return InvalidProfile;
+        }
+        return writeAll(tmx9::writeConfigPlan(settings), settings);
+    }
+
+    int writeDefault() { return writeAll(tmx9::writeDefaultPlan(), tmx9::defaultSettings()); }
+
+private:
+    int writeAll(const tmx9::TransmissionPlan &plan, const tmx9::RadioSettings &expected)
+    {
+        for (const QString &port : options_.ports) {
+            trace_.note(QStringLiteral("%1 %2").arg(options_.command, port));
+            const Outcome outcome = writeOne(port, plan, expected);
+            if (outcome.status == Success)
+                out_ << port << ": " << outcome.message << '\n';
+            else
+                fail(port, outcome);
+            out_.flush();
+        }
+        return status_;
+    }
+
+    Outcome writeOne(const QString &port, const tmx9::TransmissionPlan &plan,
+                     const tmx9::RadioSettings &expected)
+    {
+        RadioLink link(trace_);
+        QString error;
+        if (!link.open(port, options_.baud, &error))
+            return {PortUnavailable, openMessage(error)};
+        // Like the window: one acknowledgement during the plan is the radio's yes. Which frame
+        // it answers cannot be told; the read-back is the real check.
+        const int acknowledgements = link.runPlan(plan);
+        if (link.isLost())
+            return {PortUnavailable, lostMessage(link)};
+        if (acknowledgements == 0)
+            return {NotAcknowledged,
+                    QStringLiteral("the radio did not acknowledge the write: check that it is on "
+                                   "and connected, and the baud rate (--baud, now %1); what it "
+                                   "holds now is unknown (tmx9ctl read shows it)")
+                        .arg(options_.baud)};
+        if (!options_.verify)
+            return {Success,
+                    QStringLiteral("written and acknowledged; not verified (--no-verify)")};
+
+        link.wait(kVerifyPauseMs);
+        const ReadResult result = readBack(link, options_.baud);
+        if (!result.configuration) {
+            QString message =
+                QStringLiteral("written and acknowledged, but the read-back failed: ") +
+                result.outcome.message;
+            // A radio that took a new serial baud rate may already talk at it.
+            if (expected.serialBaud != QString::number(options_.baud) &&
+                (result.outcome.status == NoAnswer || result.outcome.status == Undecodable))
+                message += QStringLiteral("; the radio's serial baud rate was set to %1: if it "
+                                          "switched at once, read it with --baud %1")
+                               .arg(expected.serialBaud);
+            return {result.outcome.status, message};
+        }
+        const Comparison comparison = compareConfiguration(expected, *result.configuration);
+        if (!comparison.differences.isEmpty())
+            return {VerifyMismatch,
+                    QStringLiteral("written and acknowledged, but the radio reports otherwise: "
+                                   "%1; write again, or check the radio")
+                        .arg(comparison.differences.join(QStringLiteral("; ")))};
+        QString message = QStringLiteral("written, acknowledged and verified");
+        if (!comparison.unchecked.isEmpty())
+            message += QStringLiteral("; not checked, an older radio does not report them: %1")
+                           .arg(comparison.unchecked.join(QStringLiteral(", ")));
+        return {Success, message};
+    }
+
+    void fail(const QString &port, const Outcome &outcome)
+    {
+        err_ << port << ": " << outcome.message << '\n';
+        err_.flush();
+        trace_.note(QStringLiteral("%1: exit status %2").arg(port).arg(outcome.status));
+        if (status_ == Success)
+            status_ = outcome.status; // the first failure decides
+    }
+
+    const Options &options_;
+    QTextStream &out_;
+    QTextStream &err_;
+    Trace &trace_;
+    int status_ = Success;
+};
+
+} // namespace
+
+QString exitStatusHelp()
+{
+    return QStringLiteral(
+        "  0  success: every radio read, or written and acknowledged (and verified)\n"
+        "  1  usage: bad command line, or the trace or output file cannot be written\n"
+        "  2  the profile cannot be read or is invalid; nothing was sent\n"
+        "  3  a port cannot be opened, or failed during the exchange\n"
+        "  4  a radio did not answer within 3000 ms\n"
+        "  5  a radio's answer cannot be decoded\n"
+        "  6  a radio did not acknowledge the write\n"
+        "  7  a radio acknowledged the write, but the read-back differs\n"
+        "With several ports, the status is that of the first radio that failed.\n");
+}
+
+int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QString error;
+    QString text;
+    const std::optional<Options> options = parseCommandLine(arguments, &error, &text);
+    if (!options) {
+        if (error.isEmpty()) {
+            out << text;
+            out.flush();
+            return Success;
+        }
+        err << "tmx9ctl: " << error << "; see tmx9ctl --help\n";
+        err.flush();
+        return UsageError;
+    }
+
+    Trace trace;
+    if (!options->tracePath.isEmpty() && !trace.open(options->tracePath, &error)) {
+        err << "tmx9ctl: cannot write the trace " << options->tracePath << ": " << error << '\n';
+        err.flush();
+        return UsageError;
+    }
+    trace.note(QStringLiteral("tmx9ctl %1").arg(arguments.mid(1).join(QLatin1Char(' '))));
+
+    Command command(*options, out, err, trace);
+    int status = Success;
+    if (options->command == QLatin1String("ports"))
+        status = command.listPorts();
+    else if (options->command == QLatin1String("read"))
+        status = command.read();
+    else if (options->command == QLatin1String("write"))
+        status = command.write();
+    else
+        status = command.writeDefault();
+    trace.note(QStringLiteral("exit status %1").arg(status));
+    out.flush();
+    err.flush();
+    return status;
+}
+
+} // namespace tmx9ctl

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Runs the shell commands of the README's "Command line: tmx9ctl" section as written, with two
+# simulated radios standing in for /dev/ttyUSB0 and /dev/ttyUSB1 (no port of this machine is
+# touched), and checks that the README's exit status table is the one tmx9ctl --help prints.
+#   run_readme_tmx9ctl.sh SOURCE_DIR TMX9CTL TMX9_SIM
+set -euo pipefail
+source=$(cd "$1" && pwd)
+bin=$(cd "$(dirname "$2")" && pwd)
+sim=$3
+scratch=$(mktemp -d)
+radios=()
+cleanup() {
+    for pid in "${radios[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+# "commands": the section's shell blocks, comments cut; "statuses": its table rows "| N |".
+section() {
+    awk -v what="$1" '
+        /^## / { mine = ($0 == "## Command line: tmx9ctl"); next }
+        !mine { next }
+        /^```sh$/ { inblock = 1; next }
+        /^```/ { inblock = 0; next }
+        what == "commands" && inblock { sub(/[ \t]+#[ \t].*$/, ""); if ($0 != "") print }
+        what == "statuses" && !inblock && /^\| [0-9] \|/ { print }
+    ' "$source/README.md"
+}
+
+for n in 0 1; do
+    "$sim" --quiet --link "$scratch/ttyUSB$n" >/dev/null 2>&1 &
+    radios+=($!)
+    for _ in $(seq 100); do [ -L "$scratch/ttyUSB$n" ] && break; sleep 0.1; done
+    [ -L "$scratch/ttyUSB$n" ] || fail "simulated radio $n did not start"
+done
+
+mkdir "$scratch/work" && ln -s "$source/examples" "$scratch/work/examples" && cd "$scratch/work"
+mapfile -t commands < <(section commands)
+[ ${#commands[@]} -ge 1 ] || fail "no commands in the README section"
+for command in "${commands[@]}"; do
+    [[ $command == "tmx9ctl "* ]] || fail "not a tmx9ctl command: $command"
+    here=$(sed "s|/dev/ttyUSB\([01]\)\b|$scratch/ttyUSB\1|g" <<<"$command")
+    [[ $here != */dev/* ]] || fail "would open a port of this machine: $command"
+    PATH="$bin:$PATH" bash -c "$here" >out 2>&1 || fail "$command: $(cat out)"
+done
+grep -qE '^-> +[0-9]+\.[0-9]{3} ms  .*  read request$' trace.txt || fail "trace.txt: no read-back"
+
+help=$("$bin/tmx9ctl" --help | sed -n 's/^  \([0-9]\)  \(.*\)$/| \1 | \2 |/p')
+[ -n "$help" ] && [ "$(section statuses)" = "$help" ] ||
+    fail "the README's exit statuses are not those of tmx9ctl --help: $help"
+echo "${#commands[@]} README commands of tmx9ctl ran; the exit statuses agree with --help"

@@ -1,0 +1,463 @@
+// tmx9ctl against simulated radios on pseudo-terminals, run in-process on the test's thread.
+#include "exitstatus.h"
+#include "portlist.h"
+#include "profile.h"
+#include "tmx9ctl.h"
+
+#include "simradio.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using tmx9::RadioSettings;
+using tmx9sim::Faults;
+using tmx9sim::SimRadio;
+
+Q_DECLARE_METATYPE(Faults)
+
+namespace {
+
+struct Result
+{
+    int status = -1;
+    QString out;
+    QString err;
+    QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
+    QString text() const { return QString("status %1\n%2%3").arg(status).arg(out, err); }
+};
+
+Result ctl(const QStringList &arguments)
+{
+    Result result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = tmx9ctl::run(QStringList{"tmx9ctl"} + arguments, out, err);
+    return result;
+}
+
+std::unique_ptr<SimRadio> startRadio()
+{
+    auto radio = std::make_unique<SimRadio>();
+    return radio->start() ? std::move(radio) : nullptr;
+}
+
+RadioSettings someSettings()
+{
+    RadioSettings s{"FSK", "MAC", "L", "7", "19200", "38400", "enable", "RX", {}};
+    for (int channel = 0; channel < 10; ++channel)
+        s.frequencies << QString::number(410.0125 + 7.5 * channel, 'f', 4);
+    return s;
+}
+
+// Every setting, as the bytes that would write it: equal bytes, equal settings.
+QByteArray planBytes(const RadioSettings &settings)
+{
+    QByteArray bytes;
+    for (const tmx9::PlanStep &step : tmx9::writeConfigPlan(settings))
+        bytes += step.bytes;
+    return bytes;
+}
+
+} // namespace
+
+class CliRadioTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString profileFile(const RadioSettings &settings)
+    {
+        return file("profile.json", tmx9ctl::profileJson({settings, {}, {}}));
+    }
+
+    QString file(const QString &name, const QByteArray &content)
+    {
+        QFile f(dir_.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write(content) >= 0 ? f.fileName() : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        // No test may list, let alone open, a port of this machine.
+        serialports::setCandidateSource([] { return QStringList(); });
+    }
+
+    void readToJsonAndWriteItBackUnchanged()
+    {
+        auto source = startRadio();
+        auto target = startRadio();
+        QVERIFY(source && target);
+        QVERIFY(source->setSettings(someSettings()));
+        source->setSerialNumber("AB1234");
+
+        const Result read = ctl({"read", "--port", source->slavePath(), "--json"});
+        QVERIFY2(read.status == 0 && read.err.isEmpty(), qPrintable(read.text()));
+        QCOMPARE(QJsonDocument::fromJson(read.out.toUtf8()).object().value("serialNumber"),
+                 QJsonValue("AB1234"));
+        const QString path = file("read.json", read.out.toUtf8());
+
+        const Result written = ctl({"write", "--port", target->slavePath(), path});
+        QCOMPARE(written.out, target->slavePath() + ": written, acknowledged and verified\n");
+        QCOMPARE(planBytes(target->settings()), planBytes(someSettings()));
+        QCOMPARE(target->serialNumber(), QStringLiteral("SN0001")); // read only
+
+        // Back onto the radio it came from: nothing changes.
+        const QByteArray block = source->parameterBlock();
+        const QByteArray records = source->channelRecords();
+        QCOMPARE(ctl({"write", "--port", source->slavePath(), path}).status, 0);
+        QCOMPARE(source->parameterBlock(), block);
+        QCOMPARE(source->channelRecords(), records);
+    }
+
+    void seededRandomProfilesRoundTrip_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (quint32 seed : {20240325u, 7u, 1234567u})
+            QTest::addRow("seed %u", seed) << seed;
+    }
+
+    void seededRandomProfilesRoundTrip()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        const auto pick = [&](tmx9::Field field) {
+            const QStringList texts = tmx9::optionTexts(field);
+            return texts.at(random.bounded(texts.size()));
+        };
+        auto radio = startRadio();
+        QVERIFY(radio);
+        for (int round = 0; round < 4; ++round) {
+            RadioSettings s;
+            s.airBaud = pick(tmx9::Field::AirBaud);
+            s.modulation = tmx9ctl::airBaudRatesOf("FSK").contains(s.airBaud) ? "FSK" : "LORA";
+            s.protocol = pick(tmx9::Field::Protocol);
+            s.power = pick(tmx9::Field::Power);
+            s.channel = pick(tmx9::Field::Channel);
+            s.serialBaud = pick(tmx9::Field::SerialBaud);
+            s.repeater = pick(tmx9::Field::Repeater);
+            s.workMode = pick(tmx9::Field::WorkMode);
+            for (int channel = 0; channel < 10; ++channel)
+                s.frequencies << QString::number(200 + random.bounded(3000001) / 1e4, 'f', 4);
+
+            const Result written = ctl({"write", "--port", radio->slavePath(), profileFile(s)});
+            QVERIFY2(written.status == 0, qPrintable(written.text()));
+            QCOMPARE(planBytes(radio->settings()), planBytes(s));
+            RadioSettings back;
+            const Result read = ctl({"read", "--port", radio->slavePath(), "--json"});
+            QCOMPARE(tmx9ctl::readProfile(read.out.toUtf8(), &back), QStringList());
+            QCOMPARE(planBytes(back), planBytes(s));
+        }
+    }
+
+    void olderRadio_data()
+    {
+        QTest::addColumn<QString>("airBaud");
+        QTest::addColumn<int>("writeStatus");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("readStatus");
+        QTest::newRow("18000") << "18000" << 0 << "not report them: modulation\n" << 0;
+        // It cannot report 6000: not compared, and a read cannot decode it.
+        QTest::newRow("6000") << "6000" << 0 << "not report them: modulation, airBaud\n" << 5;
+        QTest::newRow("FSK") << "9600" << 7 << "airBaud: wrote \"9600\", radio reports \"11000\""
+                             << 0;
+    }
+
+    void olderRadio()
+    {
+        QFETCH(QString, airBaud);
+        QFETCH(int, writeStatus);
+        QFETCH(QString, message);
+        QFETCH(int, readStatus);
+        auto radio = startRadio();
+        QVERIFY(radio);
+        radio->setFirmware(tmx9sim::Firmware::Old);
+        RadioSettings settings = tmx9::defaultSettings();
+        settings.airBaud = airBaud;
+        settings.modulation = airBaud == QLatin1String("9600") ? "FSK" : "LORA";
+
+        const Result result = ctl({"write", "--port", radio->slavePath(), profileFile(settings)});
+        QVERIFY2(result.status == writeStatus && (result.out + result.err).contains(message),
+                 qPrintable(result.text()));
+        const Result read = ctl({"read", "--port", radio->slavePath()});
+        QCOMPARE(read.status, readStatus);
+        QVERIFY(read.out.contains("LORA (older radio: LoRa only, not reported)"));
+    }
+
+    void invalidProfileSendsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("profile");
+        QTest::addColumn<int>("problems");
+        const QByteArray good = tmx9ctl::profileJson({tmx9::defaultSettings(), {}, {}});
+        QTest::newRow("frequency 600") << QByteArray(good).replace("456.0500", "600") << 1;
+        QTest::newRow("FSK with 11000") << QByteArray(good).replace("\"LORA\"", "\"FSK\"") << 1;
+        QTest::newRow("two wrong cases")
+            << QByteArray(good).replace("\"TX\"", "\"tx\"").replace("\"H\"", "\"h\"") << 2;
+        QTest::newRow("not JSON") << QByteArray("power = H\n") << 1;
+        QTest::newRow("no such file") << QByteArray() << 0;
+    }
+
+    void invalidProfileSendsNothing()
+    {
+        QFETCH(QByteArray, profile);
+        QFETCH(int, problems);
+        auto first = startRadio();
+        auto second = startRadio();
+        QVERIFY(first && second);
+        const QString path =
+            profile.isEmpty() ? dir_.filePath("none.json") : file("bad.json", profile);
+        const Result result =
+            ctl({"write", "--port", first->slavePath(), "--port", second->slavePath(), path});
+        QCOMPARE(result.status, int(tmx9ctl::InvalidProfile));
+        QCOMPARE(result.errLines().size(), problems + 1);
+        for (const QString &line : result.errLines())
+            QVERIFY2(line.startsWith(path + ": "), qPrintable(line));
+        QVERIFY(result.err.endsWith("nothing was sent to any radio\n") ||
+                result.err.endsWith("cannot read the profile: No such file or directory; "
+                                    "nothing was sent\n"));
+        QTest::qWait(150);
+        QVERIFY(first->traffic().isEmpty() && second->traffic().isEmpty());
+    }
+
+    void severalPortsOneFailing_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<int>("status");
+        QTest::newRow("write, no ack") << "write"
+                                       << "no ack" << int(tmx9ctl::NotAcknowledged);
+        QTest::newRow("write, gone") << "write"
+                                     << "gone" << int(tmx9ctl::PortUnavailable);
+        QTest::newRow("default, keeps another channel")
+            << "default"
+            << "keeps channel" << int(tmx9ctl::VerifyMismatch);
+        QTest::newRow("read, gone") << "read"
+                                    << "gone" << int(tmx9ctl::PortUnavailable);
+    }
+
+    void severalPortsOneFailing()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, failure);
+        QFETCH(int, status);
+        std::unique_ptr<SimRadio> radios[3];
+        QStringList arguments{command};
+        for (auto &radio : radios) {
+            QVERIFY(radio = startRadio());
+            QVERIFY(radio->setSettings(someSettings()));
+            arguments << "--port" << radio->slavePath();
+        }
+        SimRadio &bad = *radios[1];
+        const QString badPath = bad.slavePath();
+        if (failure == QLatin1String("no ack")) {
+            Faults faults;
+            faults.noAck = true;
+            bad.setFaults(faults);
+        } else if (failure == QLatin1String("gone")) {
+            bad.stop();
+        } else {
+            // Keeps its own current channel and channel 5 frequency, whatever it is sent.
+            connect(&bad, &SimRadio::writeApplied, &bad, [&bad](int start) {
+                tmx9sim::RadioState state = bad.state();
+                state.write(start == 7 ? 13 : 0x80 + 5 * 7, start == 7 ? "5" : "4000000");
+                bad.setState(state);
+            });
+        }
+        if (command == QLatin1String("write"))
+            arguments << profileFile(tmx9::defaultSettings());
+
+        const Result result = ctl(arguments);
+        QVERIFY2(result.status == status, qPrintable(result.text()));
+        QCOMPARE(result.errLines().size(), 1);
+        QVERIFY(result.err.startsWith(badPath + ": "));
+        if (command == QLatin1String("read")) {
+            QCOMPARE(result.out.count("Port  "), 2);
+            return;
+        }
+        if (status == tmx9ctl::VerifyMismatch)
+            QVERIFY(result.err.contains("currentChannel: wrote \"0\", radio reports \"5\"; "
+                                        "frequencies[5] (channel 5): wrote \"459.0500\", radio "
+                                        "reports \"400.0000\""));
+        QCOMPARE(result.out, radios[0]->slavePath() + ": written, acknowledged and verified\n" +
+                                 radios[2]->slavePath() + ": written, acknowledged and verified\n");
+        QCOMPARE(planBytes(radios[2]->settings()), planBytes(tmx9::defaultSettings()));
+    }
+
+    void faults_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const auto with = [](auto change) {
+            Faults faults;
+            change(faults);
+            return faults;
+        };
+        QTest::newRow("read: silent") << "read" << with([](Faults &f) { f.silent = true; }) << 4
+                                      << "no answer within 3000 ms";
+        QTest::newRow("read: stray bytes")
+            << "read" << with([](Faults &f) { f.strayBytes = "\x55\xAA"; }) << 5
+            << "neither the parameter response nor the channel table response";
+        QTest::newRow("read: CR LF in the parameters")
+            << "read" << with([](Faults &f) { f.crLfInParameters = true; }) << 5
+            << "shorter than its length byte (N=69)";
+        QTest::newRow("read: CR LF in the table")
+            << "read" << with([](Faults &f) { f.crLfInChannelTable = true; }) << 5
+            << "holds 5 usable records";
+        QTest::newRow("read: line closes mid-answer")
+            << "read" << with([](Faults &f) { f.closeAfterBytes = 40; }) << 3
+            << "failed during the exchange";
+        QTest::newRow("read: bad checksum")
+            << "read" << with([](Faults &f) { f.badChecksum = true; }) << 0 << "";
+        QTest::newRow("read: fragments") << "read" << with([](Faults &f) {
+            f.fragmentBytes = 5;
+            f.fragmentGapMs = 1;
+        }) << 0 << "";
+        QTest::newRow("read: 9600 baud pace")
+            << "read" << with([](Faults &f) { f.paceBaud = 9600; }) << 0 << "";
+        QTest::newRow("write: silent")
+            << "write" << with([](Faults &f) { f.silent = true; }) << 6 << "did not acknowledge";
+        QTest::newRow("write: no ack")
+            << "write" << with([](Faults &f) { f.noAck = true; }) << 6 << "did not acknowledge";
+        QTest::newRow("write: ack after the plan")
+            << "write" << with([](Faults &f) { f.ackDelayMs = 700; }) << 6 << "did not acknowledge";
+        QTest::newRow("write: line closes")
+            << "write" << with([](Faults &f) { f.closeOnWriteFrame = 1; }) << 3
+            << "failed during the exchange";
+        QTest::newRow("write: stray bytes")
+            << "write" << with([](Faults &f) { f.strayBytes = "\x55"; }) << 5
+            << "acknowledged, but the read-back failed";
+        QTest::newRow("write: fragments") << "write" << with([](Faults &f) {
+            f.fragmentBytes = 3;
+            f.fragmentGapMs = 2;
+        }) << 0 << "";
+        QTest::newRow("default: no ack")
+            << "default" << with([](Faults &f) { f.noAck = true; }) << 6 << "did not acknowledge";
+    }
+
+    void faults()
+    {
+        QFETCH(QString, command);
+        QFETCH(Faults, faults);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        auto radio = startRadio();
+        QVERIFY(radio);
+        radio->setFaults(faults);
+        const QString path = radio->slavePath(); // gone once a fault closes the line
+        QStringList arguments{command, "--port", path};
+        if (command == QLatin1String("write"))
+            arguments << profileFile(someSettings());
+        const Result result = ctl(arguments);
+        QVERIFY2(result.status == status, qPrintable(result.text()));
+        QCOMPARE(result.errLines().size(), status == 0 ? 0 : 1);
+        QVERIFY2(result.err.startsWith(path + ": ") == (status != 0) &&
+                     result.err.contains(message),
+                 qPrintable(result.err));
+    }
+
+    void traceHoldsBothDirections()
+    {
+        auto radio = startRadio();
+        QVERIFY(radio);
+        const QString trace = dir_.filePath("trace.txt");
+        QCOMPARE(ctl({"write", "--trace", trace, "--port", radio->slavePath(),
+                      profileFile(someSettings())})
+                     .status,
+                 0);
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        const QStringList text = QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY(text.first().startsWith("-- tmx9ctl write --trace"));
+        QCOMPARE(text.last(), QStringLiteral("-- exit status 0"));
+
+        static const QRegularExpression line(
+            "^(->|<-) +([0-9]+\\.[0-9]{3}) ms  ([0-9A-F]{2}(?: [0-9A-F]{2})*)  (.+)$");
+        QList<QByteArray> sent;
+        QStringList sentWhat, receivedWhat;
+        double last = 0;
+        for (const QString &entry : text) {
+            if (entry.startsWith("-- "))
+                continue;
+            const auto match = line.match(entry);
+            QVERIFY2(match.hasMatch() && match.captured(2).toDouble() >= last, qPrintable(entry));
+            last = match.captured(2).toDouble();
+            if (match.captured(1) == QLatin1String("->")) {
+                sent << QByteArray::fromHex(match.captured(3).toLatin1());
+                sentWhat << match.captured(4);
+            } else {
+                receivedWhat << match.captured(4);
+            }
+        }
+        QList<QByteArray> arrived;
+        for (const auto &entry : radio->receivedLines())
+            arrived << entry.bytes + "\r\n";
+        QCOMPARE(sent, arrived);
+        QCOMPARE(sentWhat, (QStringList{"parameter frame", "parameter frame", "channel table frame",
+                                        "channel table frame", "SET AIRBT 19200", "SET FSK",
+                                        "SET FSK", "read request"}));
+        QCOMPARE(receivedWhat.count("write ack"), 4);
+        QCOMPARE(receivedWhat.mid(receivedWhat.size() - 2),
+                 (QStringList{"parameter response N=69", "channel table response"}));
+    }
+
+    void portsListsOnlyWhatOpens()
+    {
+        auto radio = startRadio();
+        auto gone = startRadio();
+        QVERIFY(radio && gone);
+        const QStringList candidates{radio->slavePath(), gone->slavePath(), "/nonexistent/tty"};
+        gone->stop();
+        serialports::setCandidateSource([candidates] { return candidates; });
+        const Result listed = ctl({"ports"});
+        serialports::setCandidateSource([] { return QStringList(); });
+        const QString name = radio->slavePath().mid(5); // "pts/N", as the window lists it
+        QCOMPARE(listed.out, name + '\n');
+        QCOMPARE(ctl({"read", "--port", name}).status, 0); // a name is a usable --port
+
+        const Result none = ctl({"ports"});
+        QVERIFY(none.status == 0 && none.out.isEmpty());
+        QVERIFY(none.err.contains("no serial port can be opened"));
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown option") << QStringList{"read", "--port", "P", "--colour"};
+        QTest::newRow("no port") << QStringList{"read"};
+        QTest::newRow("no profile") << QStringList{"write", "--port", "P"};
+        QTest::newRow("json and out") << QStringList{"read", "--port", "P", "--json", "--out", "f"};
+        QTest::newRow("json, two ports")
+            << QStringList{"read", "--port", "P", "--port", "Q", "--json"};
+        QTest::newRow("no-verify for read") << QStringList{"read", "--port", "P", "--no-verify"};
+        QTest::newRow("baud 57600") << QStringList{"read", "--port", "P", "--baud", "57600"};
+        QTest::newRow("trace unwritable") << QStringList{"read", "--port", "P", "--trace", "/no/t"};
+    }
+
+    void usageErrors()
+    {
+        QFETCH(QStringList, arguments);
+        auto radio = startRadio();
+        QVERIFY(radio);
+        arguments.replaceInStrings(QRegularExpression("^P$"), radio->slavePath());
+        const Result result = ctl(arguments);
+        QCOMPARE(result.status, int(tmx9ctl::UsageError));
+        QVERIFY(result.out.isEmpty() && result.errLines().size() == 1);
+        QVERIFY(result.err.startsWith("tmx9ctl: "));
+        QTest::qWait(100);
+        QVERIFY(radio->traffic().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(CliRadioTest)
+#include "tst_cli_radio.moc"
