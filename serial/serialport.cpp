@@ -12,6 +12,27 @@
 #include "portlist.h"
 #include "ui_mainwindow.h"
 
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#endif
+
+namespace {
+
+// True when the device behind an open port is gone for good (hung up), not merely busy.
+bool deviceHungUp(QSerialPort &port)
+{
+    if (!port.isOpen())
+        return false;
+#ifdef Q_OS_UNIX
+    pollfd watched{int(port.handle()), POLLIN, 0};
+    return ::poll(&watched, 1, 0) == 1 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL));
+#else
+    return port.error() == QSerialPort::ResourceError;
+#endif
+}
+
+} // namespace
+
 void MainWindow::refreshPortList()
 {
     // After a failed open the list is appended to, not rebuilt: never list a port twice.
@@ -52,6 +73,18 @@ void MainWindow::openPort()
     rxHead = 0;
     connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::Read_Date,
             Qt::UniqueConnection);
+    // A device that vanishes (a pulled cable, a closed pseudo-terminal) leaves the port readable
+    // for ever, each read failing at once: the event loop would spin. Release the device then, but
+    // change nothing the user sees: the window does not notice a removed device, and the close
+    // click works as usual. Deferred, because the port is still inside its read.
+    disconnect(serialPort, &QSerialPort::errorOccurred, this, nullptr);
+    connect(serialPort, &QSerialPort::errorOccurred, this, [](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+            QTimer::singleShot(0, serialPort, [] {
+                if (deviceHungUp(*serialPort))
+                    serialPort->close();
+            });
+    });
 
     ui->baud->setEnabled(false);
     ui->com->setEnabled(false);
@@ -68,8 +101,10 @@ void MainWindow::openPort()
 void MainWindow::closePort()
 {
     portOpen = 0;
-    serialPort->clear(QSerialPort::AllDirections);
-    serialPort->close();
+    if (serialPort->isOpen()) { // not when a vanished device was released already
+        serialPort->clear(QSerialPort::AllDirections);
+        serialPort->close();
+    }
 
     ui->refreshSerial->setEnabled(true);
     ui->baud->setEnabled(true);

@@ -19,6 +19,15 @@ declare -A runBy=(
     # apt-get install --simulate, in the package test: installing for real needs root.
     ["sudo apt install ./build/package/tmx9-config_*.deb"]=package
     ["scripts/make-pictures.sh"]=readme_pictures
+    # The README's tmx9ctl commands run as written against simulated radios in those ports' place.
+    ["tmx9ctl read --port /dev/ttyUSB0"]=readme_tmx9ctl
+    ["tmx9ctl read --port /dev/ttyUSB0 --out radio.json"]=readme_tmx9ctl
+    ["tmx9ctl write --port /dev/ttyUSB0 radio.json"]=readme_tmx9ctl
+    ["tmx9ctl write --port /dev/ttyUSB0 --port /dev/ttyUSB1 examples/profile.json"]=readme_tmx9ctl
+    ["tmx9ctl default --port /dev/ttyUSB0 --trace trace.txt"]=readme_tmx9ctl
+    # The table is the first half of what --receiver prints.
+    ["scripts/bench.sh"]=readme_benchmarks
+    ["scripts/bench.sh --receiver"]=readme_benchmarks
 )
 
 registered=$(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')

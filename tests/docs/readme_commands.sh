@@ -1,7 +1,7 @@
 # Shared by the README tests: the commands of the README's shell blocks.
 
 # readme_commands README [SECTION]: one command a line, comments and blank lines left out. With
-# SECTION, only that "## " section; without, every section but those another part keeps.
+# SECTION, only that "## " section; without, every section.
 readme_commands() {
     awk -v only="${2:-}" '
         /^## / { section = substr($0, 4); next }
@@ -9,7 +9,6 @@ readme_commands() {
         /^```/ { inblock = 0; next }
         !inblock { next }
         only != "" && section != only { next }
-        only == "" && (section == "Command line: tmx9ctl" || section == "Benchmarks") { next }
         {
             sub(/[ \t]+#[ \t].*$/, "")
             sub(/[ \t]+$/, "")

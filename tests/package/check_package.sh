@@ -27,7 +27,7 @@ dpkg-deb -x "$deb" "$root"
 outside=$(cd "$root" && find . -mindepth 1 -maxdepth 1 ! -name usr)
 [ -z "$outside" ] || fail "files outside /usr: $outside"
 
-for program in tmx9-config tmx9-demo tmx9-sim; do
+for program in tmx9-config tmx9-demo tmx9-sim tmx9ctl; do
     [ -x "$root/usr/bin/$program" ] || fail "usr/bin/$program missing"
 done
 # Only programs in bin: no test or tool of the build.
