@@ -3,7 +3,6 @@
 // port can be closed and opened again to a radio that works.
 #include <QApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QRandomGenerator>
 #include <QSerialPort>
 #include <QTest>
@@ -17,14 +16,6 @@
 #include "windowdriver.h"
 
 #include <algorithm>
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TMX9_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TMX9_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 using tmx9sim::Faults;
 using tmx9sim::SimRadio;
@@ -108,19 +99,6 @@ double idleCpuMs(int ms)
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
     return processCpuMs() - before;
-}
-
-// Peak resident memory of this process in KiB.
-qint64 peakRssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
 }
 
 struct Rig

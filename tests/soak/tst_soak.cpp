@@ -18,14 +18,6 @@
 #include "simradio.h"
 #include "windowdriver.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TMX9_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TMX9_ADDRESS_SANITIZER 1
-#endif
-#endif
-
 using tmx9sim::Faults;
 using tmx9sim::SimRadio;
 

@@ -38,3 +38,15 @@ private:
 
 // CPU time of this process (user + system), in milliseconds.
 double processCpuMs();
+
+// Peak resident memory of this process (VmHWM), in KiB; -1 when unknown.
+qint64 peakRssKb();
+
+// AddressSanitizer holds freed memory back: memory figures mean nothing under it.
+#if defined(__SANITIZE_ADDRESS__)
+#define TMX9_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TMX9_ADDRESS_SANITIZER 1
+#endif
+#endif
