@@ -29,6 +29,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
         edit->setValidator(channelValidator);
 
     readTimer = new QTimer(this);
+    // A coarse timer may fire up to 5% early and fail a read whose answer is still on its way.
+    readTimer->setTimerType(Qt::PreciseTimer);
     connect(readTimer, &QTimer::timeout, this, &MainWindow::onTimeout);
 
     refreshPortList();

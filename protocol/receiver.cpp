@@ -141,7 +141,7 @@ LineKind classify(const QByteArray &line)
 int declaredLength(const QByteArray &line)
 {
     if (line.size() < 6)
-        return -1;
+        return 0;
     return static_cast<unsigned char>(line.at(5));
 }
 
@@ -149,7 +149,7 @@ std::optional<ParameterReport> decodeParameters(const QByteArray &line)
 {
     const int length = declaredLength(line);
     // Header, body and checksum must all be there.
-    if (length < 0 || line.size() <= length + 6)
+    if (line.size() <= length + 6)
         return std::nullopt;
 
     const auto reg = [&](int number) { return registerAt(line, length, number); };

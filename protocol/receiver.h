@@ -35,7 +35,7 @@ enum class LineKind { ChannelTable, Parameters, WriteAck, Dropped };
 // anywhere -> write acknowledgement; anything else dropped.
 LineKind classify(const QByteArray &line);
 
-// Length byte N of a response line (offset 5), or -1 when the line is shorter than 6 bytes.
+// Length byte N of a response line (offset 5); 0 when the line is too short to have one.
 int declaredLength(const QByteArray &line);
 
 // What a parameter response says. A field left empty (nullopt) leaves its widget unchanged.

@@ -170,6 +170,16 @@ private slots:
         QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
         QCOMPARE(spacer->sizePolicy().verticalPolicy(), QSizePolicy::Minimum);
 
+        // No layout sets margins of its own: each layout on a widget takes the style's.
+        for (QLayout *layout : central->findChildren<QLayout *>()) {
+            if (layout->parent() != layout->parentWidget())
+                continue; // a nested layout has none
+            const int m = w.style()->pixelMetric(QStyle::PM_LayoutLeftMargin, nullptr,
+                                                 layout->parentWidget());
+            QVERIFY2(m > 0 && layout->contentsMargins() == QMargins(m, m, m, m),
+                     qPrintable(layout->objectName()));
+        }
+
         // Children of each container appear in creation order.
         QStringList actual;
         for (QObject *child : central->children())
