@@ -1,10 +1,7 @@
 #include "windowdriver.h"
 
-#include <QFile>
 #include <QSerialPort>
 #include <QTest>
-
-#include <ctime>
 
 #include "portlist.h"
 
@@ -72,23 +69,4 @@ void WindowDriver::invoke(const char *slot)
 void WindowDriver::sleep(int msec)
 {
     QMetaObject::invokeMethod(win.get(), "sleep", Qt::DirectConnection, Q_ARG(int, msec));
-}
-
-double processCpuMs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
-}
-
-qint64 peakRssKb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
-    }
-    return -1;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "mainwindow.h"
+#include "measure.h"
 
 // Builds a window whose port list holds only what the test offers (never a real port of the
 // machine), and drives it through its own widgets.
@@ -36,11 +37,9 @@ private:
     std::unique_ptr<MainWindow> win;
 };
 
-// CPU time of this process (user + system), in milliseconds.
-double processCpuMs();
-
-// Peak resident memory of this process (VmHWM), in KiB; -1 when unknown.
-qint64 peakRssKb();
+// The benchmarks' clocks: CPU time (ms) and peak resident memory (KiB) of this process.
+using bench::peakRssKb;
+using bench::processCpuMs;
 
 // AddressSanitizer holds freed memory back: memory figures mean nothing under it.
 #if defined(__SANITIZE_ADDRESS__)
