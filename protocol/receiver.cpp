@@ -88,20 +88,23 @@ void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk)
     const int oldSize = bytes.size();
     bytes.append(chunk);
 
+    // A final CR is the start of a terminator whose LF may come with the next chunk, not
+    // content: a line that fits the cap must survive being cut between its CR and LF.
+    const bool endsWithCr = bytes.endsWith('\r');
+    const int terminatorStart = endsWithCr ? 1 : 0;
+
     // Only the new bytes are searched (with the CR that may pair with their first LF), so a
     // trickle of small chunks stays linear; the older bytes are searched only when they could
     // push the tail over the cap.
     int tail = endOfLastLine(bytes, std::max(head, oldSize - 1));
     if (tail < 0) {
-        if (bytes.size() - head <= kMaxPendingBytes)
+        if (bytes.size() - head - terminatorStart <= kMaxPendingBytes)
             return;
         tail = std::max(head, endOfLastLine(bytes, head));
     }
-    if (bytes.size() - tail <= kMaxPendingBytes)
+    if (bytes.size() - tail - terminatorStart <= kMaxPendingBytes)
         return;
 
-    // Keep a trailing CR: its LF may be the first byte of the next chunk.
-    const bool endsWithCr = bytes.endsWith('\r');
     bytes.truncate(tail);
     bytes.append(kDiscardedTail);
     if (endsWithCr)

@@ -16,9 +16,10 @@ inline constexpr int kMaxPendingBytes = 4096;
 // Receive buffer: `bytes` from `head` on are not yet consumed. Lines are taken by moving `head`,
 // so many lines in one chunk cost linear time; settle() drops the consumed prefix.
 //
-// Appends a chunk, then caps the unterminated tail at kMaxPendingBytes (a tail over the cap is
-// discarded whole: the line it begins cannot be a frame). A zero byte stands in for it, so the rest
-// of that line cannot pass for a frame either; a final CR stays for an LF in the next chunk.
+// Appends a chunk, then caps the unterminated tail at kMaxPendingBytes, not counting a final CR
+// (a tail over the cap is discarded whole: the line it begins cannot be a frame). A zero byte
+// stands in for it, so the rest of that line cannot pass for a frame either; a final CR stays for
+// an LF in the next chunk. So a line of up to kMaxPendingBytes survives any chunking.
 void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk);
 
 // Cuts the bytes before the first CR LF at or after `head` and moves `head` past the CR LF.

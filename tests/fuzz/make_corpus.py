@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the seed corpus of fuzz_receiver: real frames and streams, as the radio and the tool send them."""
+"""Writes the seed corpus of fuzz_receiver: real frames and streams, as the radio and the tool send them.
+Inputs the fuzzer once failed on are kept in the corpus beside these, as regression cases."""
 import pathlib
 
 HERE = pathlib.Path(__file__).resolve().parent / "corpus"

@@ -1,11 +1,57 @@
-# cmake -DFUZZER=... -DCORPUS=... -DWORK=... -P run_fuzz.cmake
-file(REMOVE_RECURSE ${WORK})
-file(MAKE_DIRECTORY ${WORK})
-file(GLOB seeds ${CORPUS}/*)
-file(COPY ${seeds} DESTINATION ${WORK})
-# max_len above the receive cap, so that floods reach it.
-execute_process(COMMAND ${FUZZER} -runs=200000 -seed=1 -max_len=8192 ${WORK}
-    RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-    message(FATAL_ERROR "fuzz_receiver failed: ${result}")
+# cmake -DFUZZER=... -DCORPUS=... [-DRUNS=n] -P run_fuzz.cmake
+#
+# The same commit must give the same verdict on every run, wherever the tree is cloned, so
+# everything the fuzzer's path depends on is pinned: its seed, Qt's hash seed, the address layout
+# (pointer values reach the comparison traces that steer mutations: no randomisation, and no
+# environment or path whose length would shift the stack and heap), and no re-reading of the corpus
+# folder, which runs on a wall-clock interval. It runs beside the fuzzer, on a fresh copy of the
+# corpus: libFuzzer adds what it finds to the corpus folder, and the committed one stays as it is.
+if(NOT RUNS)
+    set(RUNS 200000)
 endif()
+get_filename_component(dir ${FUZZER} DIRECTORY)
+get_filename_component(name ${FUZZER} NAME)
+set(work ${dir}/corpus)
+set(artifacts ${dir}/artifacts)
+file(REMOVE_RECURSE ${work} ${artifacts})
+file(MAKE_DIRECTORY ${work} ${artifacts})
+file(GLOB seeds ${CORPUS}/*)
+file(COPY ${seeds} DESTINATION ${work})
+
+find_program(ENV_PROGRAM env REQUIRED)
+find_program(SETARCH setarch)
+if(SETARCH)
+    set(fixed_layout ${SETARCH} -R)
+else()
+    message(WARNING "setarch not found: address layout randomisation stays on, runs may differ")
+endif()
+
+# max_len above the receive cap, so that floods reach it.
+execute_process(
+    COMMAND ${ENV_PROGRAM} -i QT_HASH_SEED=0 ${fixed_layout} ./${name}
+            -runs=${RUNS} -seed=1 -max_len=8192 -reload=0 -artifact_prefix=artifacts/ corpus
+    WORKING_DIRECTORY ${dir}
+    RESULT_VARIABLE result)
+if(result EQUAL 0)
+    return()
+endif()
+
+# Show what failed, so that CI's log alone is enough to reproduce it.
+file(GLOB found ${artifacts}/*)
+foreach(input ${found})
+    file(SIZE ${input} size)
+    file(READ ${input} hex HEX)
+    string(LENGTH "${hex}" digits)
+    set(dump "")
+    set(offset 0)
+    while(offset LESS digits)
+        string(SUBSTRING "${hex}" ${offset} 64 row)
+        string(REGEX REPLACE "([0-9a-f][0-9a-f])" " \\1" row "${row}")
+        math(EXPR at "${offset} / 2" OUTPUT_FORMAT HEXADECIMAL)
+        string(APPEND dump "${at}:${row}\n")
+        math(EXPR offset "${offset} + 64")
+    endwhile()
+    message("fuzz_receiver failing input ${input} (${size} bytes):\n${dump}")
+    message("reproduce: cd ${dir} && env -i QT_HASH_SEED=0 ./${name} ${input}")
+endforeach()
+message(FATAL_ERROR "fuzz_receiver failed (${result}); seed 1, ${RUNS} runs, corpus ${CORPUS}")

@@ -64,7 +64,9 @@ Received feed(const QByteArrayList &chunks)
         while (const auto line = takeLine(bytes, head))
             received.lines << *line;
         settle(bytes, head);
-        received.largestPending = std::max(received.largestPending, int(bytes.size()));
+        // A final CR waits for its LF and is no content.
+        const int pending = bytes.size() - (bytes.endsWith('\r') ? 1 : 0);
+        received.largestPending = std::max(received.largestPending, pending);
     }
     received.rest = bytes;
     return received;
@@ -239,9 +241,20 @@ void ReceiverTest::lineCutting_data()
     QTest::addRow("600-byte line") << QByteArrayList{longLine.left(300), longLine.mid(300) + "\r\n"}
                                    << QByteArrayList{longLine} << QByteArray();
 
-    const QByteArray atCap(kMaxPendingBytes, 'x');
-    QTest::addRow("line as long as the cap")
-        << QByteArrayList{atCap, "\r\n"} << QByteArrayList{atCap} << QByteArray();
+    // Around the cap, cut before the CR, between CR and LF, and after the LF. A line that fits
+    // the cap survives any cut; a longer one survives only when it arrives whole.
+    const std::pair<const char *, int> cuts[] = {
+        {"before CR", 0}, {"between CR and LF", 1}, {"after LF", 2}};
+    for (const int size : {kMaxPendingBytes - 1, kMaxPendingBytes, kMaxPendingBytes + 1}) {
+        const QByteArray line(size, 'x');
+        const QByteArray stream = line + "\r\nnext\r\n";
+        for (const auto &[where, offset] : cuts) {
+            const bool survives = size <= kMaxPendingBytes || offset == 2;
+            QTest::addRow("%d-byte line, cut %s", size, where)
+                << QByteArrayList{stream.left(size + offset), stream.mid(size + offset)}
+                << QByteArrayList{survives ? line : QByteArray(1, '\0'), "next"} << QByteArray();
+        }
+    }
 }
 
 void ReceiverTest::lineCutting()
