@@ -3,9 +3,13 @@
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
+#include <QVector>
+#include <initializer_list>
 
 #include "plans.h"
 
+class QComboBox;
+class QLineEdit;
 class QSerialPort;
 class QTimer;
 
@@ -45,6 +49,17 @@ private slots:
     void on_com_6_currentTextChanged(const QString &arg1);
 
 private:
+    // The one mapping between the form and the radio's settings.
+    // lineEdit1 .. lineEdit10 (channel 0 first), found by name; null where a name is missing.
+    QVector<QLineEdit *> channelEdits() const;
+    QComboBox *comboFor(tmx9::Field field) const;
+    // The combos' texts and the channel edits' texts as they stand.
+    tmx9::RadioSettings formSettings() const;
+    // Sets the combos of `order`, in that order (the option rules react to each), skipping null
+    // texts, then as many channel edits as `settings` has frequencies.
+    void showSettings(const tmx9::RadioSettings &settings,
+                      std::initializer_list<tmx9::Field> order);
+
     void refreshPortList();
     void openPort();
     void closePort();

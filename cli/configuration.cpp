@@ -2,6 +2,7 @@
 
 #include "codes.h"
 #include "receiver.h"
+#include "registers.h"
 
 namespace tmx9ctl {
 
@@ -9,9 +10,7 @@ namespace {
 
 using tmx9::Field;
 
-constexpr int kChannelCount = 10;
-// Radios with at most this many registers have no modulation register (see decodeParameters).
-constexpr int kOlderRadioRegisters = 68;
+using tmx9::kChannelCount;
 
 QString shown(const QString &text)
 {
@@ -39,20 +38,13 @@ std::optional<Configuration> decodeConfiguration(const QByteArray &parameterLine
     }
 
     Configuration configuration;
-    configuration.olderRadio = tmx9::declaredLength(parameterLine) <= kOlderRadioRegisters;
+    configuration.olderRadio = tmx9::declaredLength(parameterLine) < tmx9::kNewerBlockLength;
     configuration.serialNumber = report->serialNumber;
     configuration.firmwareVersion = report->firmware;
     tmx9::RadioSettings &settings = configuration.settings;
-    const auto text = [](const std::optional<QString> &value) { return value.value_or(QString()); };
-    settings.modulation = text(report->modulation);
-    settings.protocol = text(report->protocol);
-    settings.power = text(report->power);
-    settings.channel =
-        tmx9::optionTexts(Field::Channel).contains(report->channel) ? report->channel : QString();
-    settings.airBaud = text(report->airBaud);
-    settings.serialBaud = text(report->serialBaud);
-    settings.repeater = text(report->repeater);
-    settings.workMode = text(report->workMode);
+    settings = tmx9::reportedSettings(*report);
+    if (!tmx9::optionTexts(Field::Channel).contains(settings.channel))
+        settings.channel = QString();
     settings.frequencies = frequencies.mid(0, kChannelCount);
     return configuration;
 }

@@ -1,5 +1,7 @@
 #include "profile.h"
 
+#include "registers.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -13,7 +15,7 @@ namespace {
 using tmx9::Field;
 using tmx9::RadioSettings;
 
-constexpr int kChannelCount = 10;
+using tmx9::kChannelCount;
 
 QString quoted(const QString &text)
 {

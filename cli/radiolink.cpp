@@ -2,6 +2,7 @@
 
 #include "frames.h"
 #include "receiver.h"
+#include "registers.h"
 #include "trace.h"
 
 #include <QEventLoop>
@@ -12,7 +13,7 @@ namespace tmx9ctl {
 namespace {
 
 // As the window does after opening, before it first writes.
-constexpr int kSettleMs = 100;
+constexpr int kSettleMs = tmx9::kFrameSpacingMs;
 
 } // namespace
 

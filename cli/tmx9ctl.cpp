@@ -6,6 +6,7 @@
 #include "portlist.h"
 #include "profile.h"
 #include "radiolink.h"
+#include "registers.h"
 #include "trace.h"
 
 #include <QCommandLineParser>
@@ -18,8 +19,9 @@ namespace tmx9ctl {
 
 namespace {
 
-constexpr int kReadTimeoutMs = 3000; // as the window waits for a read
-constexpr int kVerifyPauseMs = 100;  // the plans' own spacing, before the read-back
+using tmx9::kReadTimeoutMs; // as the window waits for a read
+constexpr int kVerifyPauseMs =
+    tmx9::kFrameSpacingMs; // the plans' own spacing, before the read-back
 constexpr int kDefaultBaud = 115200;
 // The computer-side rates the window offers.
 const QStringList kBaudRates = {QStringLiteral("115200"), QStringLiteral("4800"),

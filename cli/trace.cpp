@@ -4,15 +4,6 @@
 
 namespace tmx9ctl {
 
-QString formatTraceLine(bool toRadio, qint64 timeNs, const QByteArray &bytes,
-                        const QString &summary)
-{
-    return QStringLiteral("%1 %2 ms  %3  %4")
-        .arg(QLatin1String(toRadio ? "->" : "<-"))
-        .arg(double(timeNs) / 1e6, 10, 'f', 3)
-        .arg(QString::fromLatin1(bytes.toHex(' ').toUpper()), summary);
-}
-
 bool Trace::open(const QString &path, QString *error)
 {
     file_.setFileName(path);
@@ -32,20 +23,22 @@ void Trace::note(const QString &text)
 void Trace::sent(const QByteArray &bytes)
 {
     if (isActive())
-        write(formatTraceLine(true, clock_.nsecsElapsed(), bytes, tmx9::describeLine(bytes)));
+        write(tmx9::formatTraceLine(tmx9::Direction::ToRadio, clock_.nsecsElapsed(), bytes,
+                                    tmx9::describeLine(bytes)));
 }
 
 void Trace::received(const QByteArray &line)
 {
     if (isActive())
-        write(formatTraceLine(false, clock_.nsecsElapsed(), line, tmx9::describeLine(line)));
+        write(tmx9::formatTraceLine(tmx9::Direction::FromRadio, clock_.nsecsElapsed(), line,
+                                    tmx9::describeLine(line)));
 }
 
 void Trace::discarded(const QByteArray &bytes)
 {
     if (isActive())
-        write(formatTraceLine(false, clock_.nsecsElapsed(), bytes,
-                              QStringLiteral("no CR LF, discarded")));
+        write(tmx9::formatTraceLine(tmx9::Direction::FromRadio, clock_.nsecsElapsed(), bytes,
+                                    QStringLiteral("no CR LF, discarded")));
 }
 
 void Trace::write(const QString &line)

@@ -7,14 +7,9 @@
 
 namespace tmx9ctl {
 
-// One traffic line, laid out as the simulated radio logs its own: "->" for bytes to the radio,
-// "<-" for bytes from it, milliseconds with three decimals, the bytes in hex, a summary.
-//   "->     12.345 ms  24 24 52 49 1B 00 00 0D 0A  read request"
-QString formatTraceLine(bool toRadio, qint64 timeNs, const QByteArray &bytes,
-                        const QString &summary);
-
-// The --trace file. Times count from open(); every line reaches the file at once, so a run that
-// is interrupted leaves what happened until then. Inactive (all calls do nothing) until opened.
+// The --trace file, laid out as the simulated radio logs its traffic. Times count from open();
+// every line reaches the file at once, so a run that is interrupted leaves what happened until
+// then. Inactive (all calls do nothing) until opened.
 class Trace
 {
 public:

@@ -111,7 +111,7 @@ QByteArray encode(Field field, const QString &text)
     case Field::AirBaud:
         if (const auto code = lookup(kLoraAirBauds, text))
             return single(code);
-        if (lookup(kFskAirBauds, text))
+        if (isFskAirBaud(text))
             return single(kAirBaudForFsk);
         return {};
     case Field::Repeater:
@@ -123,6 +123,23 @@ QByteArray encode(Field field, const QString &text)
         break; // read only: changed by text command
     }
     return {};
+}
+
+std::optional<unsigned char> registerCode(Field field, const QString &text)
+{
+    if (field == Field::Modulation)
+        return lookup(kModulations, text);
+    if (field == Field::FskAirBaud)
+        return lookup(kFskAirBauds, text);
+    const QByteArray bytes = encode(field, text);
+    if (bytes.isEmpty())
+        return std::nullopt;
+    return static_cast<unsigned char>(bytes.at(0));
+}
+
+bool isFskAirBaud(const QString &airBaud)
+{
+    return lookup(kFskAirBauds, airBaud).has_value();
 }
 
 std::optional<QString> decode(Field field, unsigned char byte)

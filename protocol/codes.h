@@ -29,6 +29,13 @@ QStringList optionTexts(Field field);
 // not an option of the field; Modulation and FskAirBaud are never written and give empty.
 QByteArray encode(Field field, const QString &text);
 
+// The code the field's register holds for `text`: the first byte encode() gives, and for
+// Modulation and FskAirBaud, which the text commands set, the codes of registers 65 and 66.
+std::optional<unsigned char> registerCode(Field field, const QString &text);
+
+// FSK goes with the air baud rates 9600 and 19200, LORA with the others.
+bool isFskAirBaud(const QString &airBaud);
+
 // Option text for a register byte as the reader shows it; nullopt ("unknown") leaves the widget
 // unchanged. Power: 0x00 is "L", anything else "H". AirBaud knows all four LoRa codes; the
 // reader of an older radio restricts itself to 0x31 and 0x34.

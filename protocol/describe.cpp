@@ -41,4 +41,14 @@ QString describeLine(const QByteArray &raw)
     return QStringLiteral("unrecognised (%1 bytes)").arg(line.size());
 }
 
+QString formatTraceLine(Direction direction, qint64 timeNs, const QByteArray &bytes,
+                        const QString &summary)
+{
+    const QLatin1String arrow(direction == Direction::ToRadio ? "->" : "<-");
+    return QStringLiteral("%1 %2 ms  %3  %4")
+        .arg(arrow)
+        .arg(double(timeNs) / 1e6, 10, 'f', 3)
+        .arg(QString::fromLatin1(bytes.toHex(' ').toUpper()), summary);
+}
+
 } // namespace tmx9

@@ -36,6 +36,15 @@ QByteArray buildWriteFrame(unsigned char startRegister, const QByteArray &data)
     return frame;
 }
 
+QByteArray setAirBaudCommand(const QString &airBaud)
+{
+    if (airBaud == QLatin1String("9600"))
+        return kSetAirBaud9600;
+    if (airBaud == QLatin1String("19200"))
+        return kSetAirBaud19200;
+    return {};
+}
+
 QString toHexText(const QByteArray &bytes)
 {
     return QString::fromLatin1(bytes.toHex().toUpper());

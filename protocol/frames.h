@@ -24,6 +24,9 @@ inline constexpr char kSetAirBaud9600[] = "$$01SET AIRBT 9600\r\n";
 inline constexpr char kSetAirBaud19200[] = "$$01SET AIRBT 19200\r\n";
 inline constexpr char kLogRadioInfo[] = "$$01LOG RADIOINFO\r\n";
 
+// kSetAirBaud9600 or kSetAirBaud19200 for those FSK air baud rates; empty for any other text.
+QByteArray setAirBaudCommand(const QString &airBaud);
+
 // The nine bytes 24 24 52 49 1B 00 00 0D 0A.
 QByteArray readRequest();
 

@@ -2,16 +2,13 @@
 
 #include "codes.h"
 #include "frames.h"
-
-#include <utility>
+#include "registers.h"
 
 namespace tmx9 {
 
 namespace {
 
-constexpr int kChannelCount = 10;
-constexpr int kRecordSize = 7;
-constexpr int kWaitMs = 100;
+constexpr int kWaitMs = kFrameSpacingMs;
 
 // The window reads the radio's acknowledgement during these waits.
 void appendTwice(TransmissionPlan &plan, const QByteArray &bytes)
@@ -37,17 +34,35 @@ RadioSettings defaultSettings()
     return settings;
 }
 
+QString RadioSettings::*settingOf(Field field)
+{
+    switch (field) {
+    case Field::WorkMode:
+        return &RadioSettings::workMode;
+    case Field::Protocol:
+        return &RadioSettings::protocol;
+    case Field::Channel:
+        return &RadioSettings::channel;
+    case Field::Power:
+        return &RadioSettings::power;
+    case Field::SerialBaud:
+        return &RadioSettings::serialBaud;
+    case Field::AirBaud:
+    case Field::FskAirBaud:
+        return &RadioSettings::airBaud;
+    case Field::Repeater:
+        return &RadioSettings::repeater;
+    case Field::Modulation:
+        break;
+    }
+    return &RadioSettings::modulation;
+}
+
 QString parameterFrameHex(const RadioSettings &settings)
 {
-    const std::pair<Field, const QString *> fields[] = {
-        {Field::WorkMode, &settings.workMode},     {Field::Protocol, &settings.protocol},
-        {Field::Channel, &settings.channel},       {Field::Power, &settings.power},
-        {Field::SerialBaud, &settings.serialBaud}, {Field::AirBaud, &settings.airBaud},
-        {Field::Repeater, &settings.repeater},
-    };
     QByteArray data;
-    for (const auto &[field, text] : fields) {
-        const QByteArray bytes = encode(field, *text);
+    for (const Field field : kParameterFrameFields) {
+        const QByteArray bytes = encode(field, settings.*settingOf(field));
         if (bytes.isEmpty())
             return {};
         data.append(bytes);
@@ -86,12 +101,7 @@ TransmissionPlan writeConfigPlan(const RadioSettings &settings)
     appendTwice(plan, QByteArray::fromHex(channelHex.toLatin1()));
     if (fsk) {
         // The FSK rate has no register of its own; a LoRa rate here sends no AIRBT at all.
-        QByteArray airBaud;
-        if (settings.airBaud == QLatin1String("9600"))
-            airBaud = kSetAirBaud9600;
-        else if (settings.airBaud == QLatin1String("19200"))
-            airBaud = kSetAirBaud19200;
-        plan.append({airBaud, kWaitMs});
+        plan.append({setAirBaudCommand(settings.airBaud), kWaitMs});
         appendModulationTwice(plan, kSetFsk);
     } else {
         appendModulationTwice(plan, kSetLora);

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include "codes.h"
+
 // What the write exchanges send, as data: the window runs a plan with its own wait, and any other
 // front end can run the same plan.
 namespace tmx9 {
@@ -25,6 +27,14 @@ struct RadioSettings
 
 // The default configuration: the option texts above and 454.0500 .. 463.0500.
 RadioSettings defaultSettings();
+
+// Where RadioSettings keeps the text of `field` (AirBaud and FskAirBaud share airBaud).
+QString RadioSettings::*settingOf(Field field);
+
+// The fields of the parameter frame, in register order (7, 8, 13, 14, 15, 16, 17).
+inline constexpr Field kParameterFrameFields[] = {
+    Field::WorkMode,   Field::Protocol, Field::Channel, Field::Power,
+    Field::SerialBaud, Field::AirBaud,  Field::Repeater};
 
 // Write frames as hex text (upper-case, checksum and "0D0A" included), as the window prints the
 // parameter frame. Empty when a text is not an option of its field or a frequency is not a

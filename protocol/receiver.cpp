@@ -2,6 +2,7 @@
 
 #include "codes.h"
 #include "frames.h"
+#include "registers.h"
 
 #include <algorithm>
 #include <cstring>
@@ -155,41 +156,58 @@ std::optional<ParameterReport> decodeParameters(const QByteArray &line)
     if (line.size() <= length + 6)
         return std::nullopt;
 
-    const auto reg = [&](int number) { return registerAt(line, length, number); };
+    const auto at = [&](int number) { return registerAt(line, length, number); };
 
     ParameterReport report;
-    report.firmware = textRegisters(line, length, 60, 64);
-    report.serialNumber = textRegisters(line, length, 35, 40);
-    if (const unsigned char channel = reg(13))
+    report.firmware = textRegisters(line, length, reg::kFirmwareVersion,
+                                    reg::kFirmwareVersion + reg::kFirmwareVersionLength - 1);
+    report.serialNumber = textRegisters(line, length, reg::kSerialNumber,
+                                        reg::kSerialNumber + reg::kSerialNumberLength - 1);
+    if (const unsigned char channel = at(reg::kChannel))
         report.channel = QString(QChar::fromLatin1(static_cast<char>(channel)));
-    report.repeater = decode(Field::Repeater, reg(17));
-    report.power = decode(Field::Power, reg(14));
-    report.workMode = decode(Field::WorkMode, reg(7));
-    report.serialBaud = decode(Field::SerialBaud, reg(15));
+    report.repeater = decode(Field::Repeater, at(reg::kRepeater));
+    report.power = decode(Field::Power, at(reg::kPower));
+    report.workMode = decode(Field::WorkMode, at(reg::kWorkMode));
+    report.serialBaud = decode(Field::SerialBaud, at(reg::kSerialBaud));
 
     // Radios with fewer registers know LoRa only, and only its two original rates.
-    if (length <= 68) {
+    if (length < kNewerBlockLength) {
         report.modulation = QStringLiteral("LORA");
-        report.protocol = decode(Field::Protocol, reg(8));
-        const unsigned char air = reg(16);
-        if (air == 0x31 || air == 0x34)
-            report.airBaud = decode(Field::AirBaud, air);
+        report.protocol = decode(Field::Protocol, at(reg::kProtocol));
+        const auto air = decode(Field::AirBaud, at(reg::kAirBaud));
+        if (air == QLatin1String("11000") || air == QLatin1String("18000"))
+            report.airBaud = air;
         return report;
     }
 
-    report.modulation = decode(Field::Modulation, reg(65));
+    report.modulation = decode(Field::Modulation, at(reg::kModulation));
     if (!report.modulation)
         return report;
-    report.protocol = decode(Field::Protocol, reg(8));
-    report.airBaud = *report.modulation == QLatin1String("FSK") ? decode(Field::FskAirBaud, reg(66))
-                                                                : decode(Field::AirBaud, reg(16));
+    report.protocol = decode(Field::Protocol, at(reg::kProtocol));
+    report.airBaud = *report.modulation == QLatin1String("FSK")
+                         ? decode(Field::FskAirBaud, at(reg::kFskAirBaud))
+                         : decode(Field::AirBaud, at(reg::kAirBaud));
     return report;
+}
+
+RadioSettings reportedSettings(const ParameterReport &report)
+{
+    const auto text = [](const std::optional<QString> &value) { return value.value_or(QString()); };
+    RadioSettings settings;
+    settings.modulation = text(report.modulation);
+    settings.protocol = text(report.protocol);
+    settings.power = text(report.power);
+    settings.channel = report.channel;
+    settings.airBaud = text(report.airBaud);
+    settings.serialBaud = text(report.serialBaud);
+    settings.repeater = text(report.repeater);
+    settings.workMode = text(report.workMode);
+    return settings;
 }
 
 QStringList decodeChannelTable(const QByteArray &line)
 {
     QStringList frequencies;
-    constexpr int kRecordSize = 7;
     for (int at = 6; at + kRecordSize <= line.size(); at += kRecordSize) {
         const QByteArray record = line.mid(at, kRecordSize);
         if (endsTable(record))

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "plans.h"
+
 // The receiver's pure pieces: cutting received bytes into CR LF lines, classifying a line and
 // decoding the two read responses.
 namespace tmx9 {
@@ -62,6 +64,10 @@ struct ParameterReport
 // comes from register 16 (LoRa) or 66 (FSK). The protocol comes from register 8 whenever the
 // modulation is known.
 std::optional<ParameterReport> decodeParameters(const QByteArray &line);
+
+// The report as settings: what it leaves unknown is a null text, and the channel is the register's
+// character as it stands. No frequencies: they come with the channel table.
+RadioSettings reportedSettings(const ParameterReport &report);
 
 // Display texts of a line classified as ChannelTable: whole seven-byte records of the body
 // (offset 6 on). A record with none of the digits 2, 3, 4, 8, 9 ends the table, except the record

@@ -2,6 +2,7 @@
 
 #include "codes.h"
 #include "frames.h"
+#include "registers.h"
 
 #include <utility>
 
@@ -9,35 +10,37 @@ namespace tmx9sim {
 
 namespace {
 
+using tmx9::Field;
+namespace reg = tmx9::reg;
+
 constexpr int kMaxBlockLength = 255;
-constexpr int kChannelRegister = 0x80;
-constexpr int kShownChannels = 10;
+constexpr int kChannelRegister = tmx9::kChannelStartRegister;
+constexpr int kShownChannels = tmx9::kChannelCount;
 
-constexpr int kWorkModeRegister = 7;
-constexpr int kProtocolRegister = 8;
-constexpr int kChannelNumberRegister = 13;
-constexpr int kPowerRegister = 14;
-constexpr int kSerialBaudRegister = 15;
-constexpr int kAirBaudRegister = 16;
-constexpr int kRepeaterRegister = 17;
-constexpr int kSerialNumberRegister = 35;
-constexpr int kSerialNumberLength = 6;
-constexpr int kFirmwareVersionRegister = 60;
-constexpr int kFirmwareVersionLength = 5;
-
-constexpr char kLora = 0x30;
-constexpr char kFsk = 0x31;
-constexpr char kFsk9600 = 0x30;
-constexpr char kFsk19200 = 0x31;
+// What registers 65 and 66 hold after the text commands.
+char code(Field field, const char *text)
+{
+    return static_cast<char>(*tmx9::registerCode(field, QLatin1String(text)));
+}
+char lora()
+{
+    return code(Field::Modulation, "LORA");
+}
+char fsk9600()
+{
+    return code(Field::FskAirBaud, "9600");
+}
 
 QByteArray defaultBlock()
 {
     QByteArray block(RadioState::kNewBlockLength, '\0');
-    block[9] = 0x32; // registers 9-12 and 18-19 hold what the tool always writes there
-    block[10] = block[11] = block[12] = '\xFF';
-    block[18] = block[19] = 0x01;
-    block[RadioState::kModulationRegister] = kLora;
-    block[RadioState::kFskAirBaudRegister] = kFsk9600;
+    // Registers 9-12 and 18-19 hold what the tool always writes there.
+    const QByteArray afterProtocol = tmx9::encode(Field::Protocol, QStringLiteral("MAC")).mid(1);
+    const QByteArray afterRepeater = tmx9::encode(Field::Repeater, QStringLiteral("enable")).mid(1);
+    block.replace(reg::kProtocol + 1, afterProtocol.size(), afterProtocol);
+    block.replace(reg::kRepeater + 1, afterRepeater.size(), afterRepeater);
+    block[reg::kModulation] = lora();
+    block[reg::kFskAirBaud] = fsk9600();
     return block;
 }
 
@@ -81,8 +84,8 @@ void RadioState::setFirmware(Firmware firmware)
         return;
     block_.append(QByteArray(kNewBlockLength - oldSize, '\0'));
     // On a shorter block these registers meant something else.
-    block_[kModulationRegister] = kLora;
-    block_[kFskAirBaudRegister] = kFsk9600;
+    block_[reg::kModulation] = lora();
+    block_[reg::kFskAirBaud] = fsk9600();
 }
 
 void RadioState::setParameterBlock(const QByteArray &block)
@@ -115,10 +118,10 @@ bool RadioState::write(int startRegister, const QByteArray &data)
 RadioState::CommandOutcome RadioState::applyCommand(const QByteArray &line)
 {
     const std::pair<const char *, std::pair<int, char>> commands[] = {
-        {tmx9::kSetLora, {kModulationRegister, kLora}},
-        {tmx9::kSetFsk, {kModulationRegister, kFsk}},
-        {tmx9::kSetAirBaud9600, {kFskAirBaudRegister, kFsk9600}},
-        {tmx9::kSetAirBaud19200, {kFskAirBaudRegister, kFsk19200}},
+        {tmx9::kSetLora, {reg::kModulation, lora()}},
+        {tmx9::kSetFsk, {reg::kModulation, code(Field::Modulation, "FSK")}},
+        {tmx9::kSetAirBaud9600, {reg::kFskAirBaud, fsk9600()}},
+        {tmx9::kSetAirBaud19200, {reg::kFskAirBaud, code(Field::FskAirBaud, "19200")}},
     };
     for (const auto &[command, target] : commands) {
         if (!isLine(line, command))
@@ -145,18 +148,17 @@ tmx9::RadioSettings RadioState::settings() const
         return tmx9::decode(field, reg(index)).value_or(QString());
     };
     tmx9::RadioSettings settings;
-    settings.modulation = firmware() == Firmware::New
-                              ? show(tmx9::Field::Modulation, kModulationRegister)
-                              : QStringLiteral("LORA");
-    settings.protocol = show(tmx9::Field::Protocol, kProtocolRegister);
-    settings.power = show(tmx9::Field::Power, kPowerRegister);
-    settings.channel = show(tmx9::Field::Channel, kChannelNumberRegister);
+    settings.modulation = firmware() == Firmware::New ? show(Field::Modulation, reg::kModulation)
+                                                      : QStringLiteral("LORA");
+    settings.protocol = show(Field::Protocol, reg::kProtocol);
+    settings.power = show(Field::Power, reg::kPower);
+    settings.channel = show(Field::Channel, reg::kChannel);
     settings.airBaud = settings.modulation == QLatin1String("FSK")
-                           ? show(tmx9::Field::FskAirBaud, kFskAirBaudRegister)
-                           : show(tmx9::Field::AirBaud, kAirBaudRegister);
-    settings.serialBaud = show(tmx9::Field::SerialBaud, kSerialBaudRegister);
-    settings.repeater = show(tmx9::Field::Repeater, kRepeaterRegister);
-    settings.workMode = show(tmx9::Field::WorkMode, kWorkModeRegister);
+                           ? show(Field::FskAirBaud, reg::kFskAirBaud)
+                           : show(Field::AirBaud, reg::kAirBaud);
+    settings.serialBaud = show(Field::SerialBaud, reg::kSerialBaud);
+    settings.repeater = show(Field::Repeater, reg::kRepeater);
+    settings.workMode = show(Field::WorkMode, reg::kWorkMode);
     for (int channel = 0; channel < kShownChannels; ++channel) {
         const QByteArray record = channels_.mid(channel * kRecordLength, kRecordLength);
         settings.frequencies << tmx9::recordToFrequency(record).value_or(QString());
@@ -166,18 +168,9 @@ tmx9::RadioSettings RadioState::settings() const
 
 bool RadioState::setSettings(const tmx9::RadioSettings &settings)
 {
-    const std::pair<tmx9::Field, const QString *> fields[] = {
-        {tmx9::Field::WorkMode, &settings.workMode},
-        {tmx9::Field::Protocol, &settings.protocol},
-        {tmx9::Field::Channel, &settings.channel},
-        {tmx9::Field::Power, &settings.power},
-        {tmx9::Field::SerialBaud, &settings.serialBaud},
-        {tmx9::Field::AirBaud, &settings.airBaud},
-        {tmx9::Field::Repeater, &settings.repeater},
-    };
     QByteArray data;
-    for (const auto &[field, text] : fields) {
-        const QByteArray bytes = tmx9::encode(field, *text);
+    for (const Field field : tmx9::kParameterFrameFields) {
+        const QByteArray bytes = tmx9::encode(field, settings.*tmx9::settingOf(field));
         if (bytes.isEmpty())
             return false;
         data += bytes;
@@ -186,11 +179,9 @@ bool RadioState::setSettings(const tmx9::RadioSettings &settings)
     const bool fsk = settings.modulation == QLatin1String("FSK");
     if (!fsk && settings.modulation != QLatin1String("LORA"))
         return false;
-    char fskAirBaud = reg(kFskAirBaudRegister);
-    if (settings.airBaud == QLatin1String("9600"))
-        fskAirBaud = kFsk9600;
-    else if (settings.airBaud == QLatin1String("19200"))
-        fskAirBaud = kFsk19200;
+    char fskAirBaud = reg(reg::kFskAirBaud);
+    if (const auto code = tmx9::registerCode(Field::FskAirBaud, settings.airBaud))
+        fskAirBaud = static_cast<char>(*code);
     else if (fsk)
         return false;
 
@@ -204,11 +195,11 @@ bool RadioState::setSettings(const tmx9::RadioSettings &settings)
         records += tmx9::frequencyToRecord(*normalized);
     }
 
-    write(kWorkModeRegister, data);
+    write(reg::kWorkMode, data);
     write(kChannelRegister, records);
     if (firmware() == Firmware::New) {
-        block_[kModulationRegister] = fsk ? kFsk : kLora;
-        block_[kFskAirBaudRegister] = fskAirBaud;
+        block_[reg::kModulation] = code(Field::Modulation, fsk ? "FSK" : "LORA");
+        block_[reg::kFskAirBaud] = fskAirBaud;
     }
     return true;
 }
@@ -234,22 +225,22 @@ void RadioState::setText(int first, int count, const QString &text)
 
 QString RadioState::serialNumber() const
 {
-    return text(kSerialNumberRegister, kSerialNumberLength);
+    return text(reg::kSerialNumber, reg::kSerialNumberLength);
 }
 
 void RadioState::setSerialNumber(const QString &text)
 {
-    setText(kSerialNumberRegister, kSerialNumberLength, text);
+    setText(reg::kSerialNumber, reg::kSerialNumberLength, text);
 }
 
 QString RadioState::firmwareVersion() const
 {
-    return text(kFirmwareVersionRegister, kFirmwareVersionLength);
+    return text(reg::kFirmwareVersion, reg::kFirmwareVersionLength);
 }
 
 void RadioState::setFirmwareVersion(const QString &text)
 {
-    setText(kFirmwareVersionRegister, kFirmwareVersionLength, text);
+    setText(reg::kFirmwareVersion, reg::kFirmwareVersionLength, text);
 }
 
 } // namespace tmx9sim

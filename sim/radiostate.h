@@ -1,6 +1,7 @@
 #pragma once
 
 #include "plans.h"
+#include "registers.h"
 
 #include <QByteArray>
 #include <QString>
@@ -14,12 +15,10 @@ enum class Firmware { Old, New };
 class RadioState
 {
 public:
-    static constexpr int kOldBlockLength = 68;
-    static constexpr int kNewBlockLength = 69;
-    static constexpr int kModulationRegister = 65;
-    static constexpr int kFskAirBaudRegister = 66;
-    static constexpr int kRecordLength = 7;
-    static constexpr int kRecordCount = 20;
+    static constexpr int kOldBlockLength = tmx9::kOlderBlockLength;
+    static constexpr int kNewBlockLength = tmx9::kNewerBlockLength;
+    static constexpr int kRecordLength = tmx9::kRecordSize;
+    static constexpr int kRecordCount = tmx9::kTableRecords;
     static constexpr int kChannelTableLength = kRecordLength * kRecordCount; // 140
 
     explicit RadioState(Firmware firmware = Firmware::New);

@@ -149,12 +149,12 @@ void SimRadio::handle(const Inbound &unit, qint64 timeNs)
     if (recordTraffic_)
         receivedLines_.append({TrafficEntry::Direction::ToRadio, timeNs, unit.bytes});
     if (unit.kind == Inbound::Kind::Noise) {
-        writeLog(formatTrafficLine(TrafficEntry::Direction::ToRadio, timeNs, unit.bytes,
-                                   QStringLiteral("noise, skipped")));
+        writeLog(tmx9::formatTraceLine(tmx9::Direction::ToRadio, timeNs, unit.bytes,
+                                       QStringLiteral("noise, skipped")));
         return;
     }
-    writeLog(formatTrafficLine(TrafficEntry::Direction::ToRadio, timeNs, unit.bytes + tmx9::kCrLf,
-                               tmx9::describeLine(unit.bytes)));
+    writeLog(tmx9::formatTraceLine(tmx9::Direction::ToRadio, timeNs, unit.bytes + tmx9::kCrLf,
+                                   tmx9::describeLine(unit.bytes)));
     emit lineReceived(unit.bytes);
     const QString note =
         unit.kind == Inbound::Kind::Frame ? handleFrame(unit.bytes) : handleLine(unit.bytes);
@@ -298,7 +298,7 @@ void SimRadio::onChunkReady(const QByteArray &chunk, const QString &summary, int
                         .arg(offset)
                         .arg(offset + out.size() - 1)
                         .arg(size);
-        writeLog(formatTrafficLine(TrafficEntry::Direction::FromRadio, now, out, text));
+        writeLog(tmx9::formatTraceLine(tmx9::Direction::FromRadio, now, out, text));
         emit chunkSent(out);
     }
     if (closeAfter)

@@ -1,9 +1,6 @@
-// Profiles and the trace layout: no radio needed.
+// Profiles: no radio needed.
 #include "frames.h"
 #include "profile.h"
-#include "trace.h"
-
-#include "traffic.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -137,18 +134,6 @@ private slots:
         RadioSettings settings;
         QCOMPARE(tmx9ctl::readProfile(file.readAll(), &settings), QStringList());
         QVERIFY(!tmx9::writeConfigPlan(settings).isEmpty());
-    }
-
-    void traceLinesLookLikeTheSimulatedRadiosLog()
-    {
-        using Direction = tmx9sim::TrafficEntry::Direction;
-        for (const qint64 ns : {qint64(0), qint64(12345678), qint64(9876543210123)}) {
-            QCOMPARE(tmx9ctl::formatTraceLine(true, ns, tmx9::readRequest(), "read request"),
-                     tmx9sim::formatTrafficLine(Direction::ToRadio, ns, tmx9::readRequest(),
-                                                "read request"));
-            QCOMPARE(tmx9ctl::formatTraceLine(false, ns, "OK\r\n", "x"),
-                     tmx9sim::formatTrafficLine(Direction::FromRadio, ns, "OK\r\n", "x"));
-        }
     }
 };
 

@@ -1,3 +1,4 @@
+#include "describe.h"
 #include "frames.h"
 #include "plans.h"
 
@@ -36,6 +37,7 @@ private slots:
     void unbuildableSettings();
     void plans_data();
     void plans();
+    void traceLineLayout();
 };
 
 void FramesTest::wireFrames_data()
@@ -171,6 +173,15 @@ void FramesTest::plans()
         QCOMPARE(plan[i].waitMs, expected[i].waitMs);
     }
     QCOMPARE(totalWaitMs(plan), totalMs);
+}
+
+// The layout the README documents for the simulated radio's log and tmx9ctl's trace.
+void FramesTest::traceLineLayout()
+{
+    QCOMPARE(formatTraceLine(Direction::ToRadio, 12345678, readRequest(), "read request"),
+             QStringLiteral("->     12.346 ms  24 24 52 49 1B 00 00 0D 0A  read request"));
+    QCOMPARE(formatTraceLine(Direction::FromRadio, 9876543210123, "OK\r\n", "reply"),
+             QStringLiteral("<- 9876543.210 ms  4F 4B 0D 0A  reply"));
 }
 
 QTEST_APPLESS_MAIN(FramesTest)

@@ -9,26 +9,14 @@
 #include "frames.h"
 #include "mainwindow.h"
 #include "receiver.h"
+#include "registers.h"
 #include "ui_mainwindow.h"
-
-namespace {
-
-constexpr int kReadTimeoutMs = 3000;
-
-// A combo is not editable: a text that is not one of its items selects nothing.
-void select(QComboBox *combo, const std::optional<QString> &text)
-{
-    if (text)
-        combo->setCurrentText(*text);
-}
-
-} // namespace
 
 void MainWindow::on_open_port_2_clicked()
 {
     readOk = false;
     readTimer->stop();
-    readTimer->start(kReadTimeoutMs);
+    readTimer->start(tmx9::kReadTimeoutMs);
     serialPort->write(tmx9::readRequest());
 }
 
@@ -71,26 +59,20 @@ void MainWindow::showParameters(const QByteArray &line)
 
     ui->lineEditAPP->setText(report->firmware);
     ui->lineEditSN->setText(report->serialNumber);
-    ui->com_5->setCurrentText(report->channel);
-    select(ui->com_8, report->repeater);
-    select(ui->com_4, report->power);
-    select(ui->com_9, report->workMode);
-    select(ui->com_7, report->serialBaud);
-    // Modulation first: its rule may move the air baud rate, which the radio's value then
-    // overrides.
-    select(ui->com_2, report->modulation);
-    select(ui->com_3, report->protocol);
-    select(ui->com_6, report->airBaud);
+    // Modulation before air baud rate: its rule may move the air baud rate, which the radio's
+    // value then overrides.
+    using tmx9::Field;
+    showSettings(tmx9::reportedSettings(*report),
+                 {Field::Channel, Field::Repeater, Field::Power, Field::WorkMode, Field::SerialBaud,
+                  Field::Modulation, Field::Protocol, Field::AirBaud});
 }
 
 void MainWindow::showChannelTable(const QByteArray &line)
 {
     tmx9::settle(rxBuffer, rxHead); // the box below runs the event loop
-    const QStringList frequencies = tmx9::decodeChannelTable(line);
-    for (int n = 1; n <= frequencies.size() && n <= 10; ++n) {
-        if (auto *edit = findChild<QLineEdit *>(QStringLiteral("lineEdit%1").arg(n)))
-            edit->setText(frequencies.at(n - 1));
-    }
+    tmx9::RadioSettings table;
+    table.frequencies = tmx9::decodeChannelTable(line).mid(0, tmx9::kChannelCount);
+    showSettings(table, {});
     readTimer->stop();
     readOk = true;
     showInformation(displaytexts::pick(englishMode, "Read completed", "读取完成"));

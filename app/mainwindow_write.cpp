@@ -1,20 +1,17 @@
-#include <QComboBox>
 #include <QDebug>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSerialPort>
 
-#include "codes.h"
 #include "displaytexts.h"
 #include "mainwindow.h"
 #include "plans.h"
-#include "ui_mainwindow.h"
 
 void MainWindow::on_open_port_3_clicked()
 {
-    tmx9::RadioSettings settings;
-    for (int n = 1; n <= 10; ++n) {
-        auto *edit = findChild<QLineEdit *>(QStringLiteral("lineEdit%1").arg(n));
+    const QVector<QLineEdit *> edits = channelEdits();
+    for (int n = 1; n <= edits.size(); ++n) {
+        QLineEdit *edit = edits.at(n - 1);
         if (!edit)
             continue;
         const auto frequency = tmx9::normalizeFrequency(edit->text());
@@ -28,23 +25,28 @@ void MainWindow::on_open_port_3_clicked()
             return;
         }
         edit->setText(*frequency);
-        settings.frequencies << *frequency;
     }
 
-    settings.modulation = ui->com_2->currentText();
-    settings.protocol = ui->com_3->currentText();
-    settings.power = ui->com_4->currentText();
-    settings.channel = ui->com_5->currentText();
-    settings.airBaud = ui->com_6->currentText();
-    settings.serialBaud = ui->com_7->currentText();
-    settings.repeater = ui->com_8->currentText();
-    settings.workMode = ui->com_9->currentText();
-
+    const tmx9::RadioSettings settings = formSettings();
     qDebug() << "Hex String:" << tmx9::parameterFrameHex(settings);
 
     // Only an acknowledgement of this write may count for its verdict.
     writeOk = false;
     runPlan(tmx9::writeConfigPlan(settings));
+    showWriteVerdict();
+}
+
+void MainWindow::on_open_port_4_clicked()
+{
+    // Modulation before air baud rate, so the option rules leave LORA, 11000 and an enabled work
+    // mode whatever the form showed.
+    using tmx9::Field;
+    showSettings(tmx9::defaultSettings(),
+                 {Field::Modulation, Field::Protocol, Field::Power, Field::Channel, Field::AirBaud,
+                  Field::SerialBaud, Field::Repeater, Field::WorkMode});
+
+    writeOk = false;
+    runPlan(tmx9::writeDefaultPlan());
     showWriteVerdict();
 }
 

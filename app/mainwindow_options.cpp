@@ -1,5 +1,6 @@
 #include <QComboBox>
 
+#include "codes.h"
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
@@ -7,14 +8,7 @@
 // rates 9600 and 19200, LORA with the others, and the work mode is chosen only under LORA. Each
 // rule may trigger the other once; the second finds its combo already showing the right text.
 
-namespace {
-
-bool isFskAirBaud(const QString &text)
-{
-    return text == QLatin1String("9600") || text == QLatin1String("19200");
-}
-
-} // namespace
+using tmx9::isFskAirBaud;
 
 void MainWindow::on_com_2_currentTextChanged(const QString &arg1)
 {
