@@ -12,38 +12,10 @@ using tmx9sim::SimRadio;
 
 namespace {
 
-const char *const kCombos[] = {"com_2", "com_3", "com_4", "com_5",
-                               "com_6", "com_7", "com_8", "com_9"};
-
 int rounds()
 {
     const int fromArgs = qEnvironmentVariableIntValue("TMX9_ROUNDTRIP_ROUNDS");
     return fromArgs > 0 ? fromArgs : 100;
-}
-
-QStringList formValues(WindowDriver &driver)
-{
-    QStringList values;
-    for (const char *name : kCombos)
-        values << driver.combo(name)->currentText();
-    for (int n = 1; n <= 10; ++n)
-        values << driver.channelEdit(n)->text();
-    return values;
-}
-
-// Picks every combo at random (the rules then settle modulation and work mode) and random
-// frequencies in range.
-void randomise(WindowDriver &driver, QRandomGenerator &random)
-{
-    for (const char *name : kCombos) {
-        QComboBox *combo = driver.combo(name);
-        if (combo->isEnabled())
-            combo->setCurrentIndex(random.bounded(combo->count()));
-    }
-    for (int n = 1; n <= 10; ++n) {
-        const int units = 2000000 + random.bounded(3000001); // 200.0000 .. 500.0000
-        driver.channelEdit(n)->setText(QString::number(units / 10000.0, 'f', 4));
-    }
 }
 
 } // namespace
@@ -78,20 +50,20 @@ private slots:
                 boxes.clear();
                 writer.openPort(radio.slavePath());
                 QVERIFY(boxes.waitForCount(1));
-                randomise(writer, random);
+                writer.fillRandomly(random);
                 writer.click("open_port_3");
                 QVERIFY(boxes.waitForCount(2));
                 QCOMPARE(boxes.last().text, QStringLiteral("写入完成"));
-                written = formValues(writer);
+                written = writer.formValues();
             }
             const tmx9::RadioSettings stored = radio.settings();
-            QCOMPARE(stored.frequencies, written.mid(8));
+            QCOMPARE(stored.frequencies, written.mid(10));
 
             WindowDriver reader;
             boxes.clear();
             reader.openPort(radio.slavePath());
             QVERIFY(boxes.waitForCount(1));
-            QStringList read = formValues(reader);
+            QStringList read = reader.formValues();
             if (oldFirmware) {
                 // The older radio reports neither modulation nor FSK rates, and of the LoRa
                 // rates only 11000 and 18000: compare what it can report.

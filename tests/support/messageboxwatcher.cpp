@@ -3,7 +3,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QTest>
 
 MessageBoxWatcher::MessageBoxWatcher(QObject *parent) : QObject(parent)
@@ -41,9 +40,5 @@ void MessageBoxWatcher::poll()
 
 bool MessageBoxWatcher::waitForCount(int n, int timeoutMs)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (seen.size() < n && waited.elapsed() < timeoutMs)
-        QTest::qWait(5);
-    return seen.size() >= n;
+    return QTest::qWaitFor([&] { return seen.size() >= n; }, timeoutMs);
 }

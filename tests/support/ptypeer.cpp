@@ -111,11 +111,7 @@ void PtyPeer::clearReceived()
 
 bool PtyPeer::waitForBytes(int count, int timeoutMs)
 {
-    QElapsedTimer waited;
-    waited.start();
-    while (received().size() < count && waited.elapsed() < timeoutMs)
-        QTest::qWait(5);
-    return received().size() >= count;
+    return QTest::qWaitFor([&] { return received().size() >= count; }, timeoutMs);
 }
 
 void PtyPeer::send(const QByteArray &bytes)

@@ -1,9 +1,20 @@
 #include "windowdriver.h"
 
+#include <QEventLoop>
+#include <QRandomGenerator>
 #include <QSerialPort>
 #include <QTest>
+#include <QTimer>
 
 #include "portlist.h"
+#include "registers.h"
+
+namespace {
+
+const char *const kCombos[] = {"com_2", "com_3", "com_4", "com_5",
+                               "com_6", "com_7", "com_8", "com_9"};
+
+} // namespace
 
 WindowDriver::WindowDriver(const QStringList &candidates)
 {
@@ -69,4 +80,59 @@ void WindowDriver::invoke(const char *slot)
 void WindowDriver::sleep(int msec)
 {
     QMetaObject::invokeMethod(win.get(), "sleep", Qt::DirectConnection, Q_ARG(int, msec));
+}
+
+QStringList WindowDriver::formValues() const
+{
+    QStringList values;
+    for (const char *name : kCombos)
+        values << combo(name)->currentText();
+    values << edit("lineEditSN")->text() << edit("lineEditAPP")->text();
+    for (int n = 1; n <= tmx9::kChannelCount; ++n)
+        values << channelEdit(n)->text();
+    return values;
+}
+
+void WindowDriver::fillRandomly(QRandomGenerator &random)
+{
+    for (const char *name : kCombos) {
+        QComboBox *box = combo(name);
+        if (box->isEnabled())
+            box->setCurrentIndex(random.bounded(box->count()));
+    }
+    for (int n = 1; n <= tmx9::kChannelCount; ++n)
+        channelEdit(n)->setText(randomFrequency(random));
+}
+
+QStringList formValuesOf(const tmx9::RadioSettings &s, const QString &serialNumber,
+                         const QString &firmwareVersion)
+{
+    return QStringList{s.modulation, s.protocol, s.power,    s.channel,    s.airBaud,
+                       s.serialBaud, s.repeater, s.workMode, serialNumber, firmwareVersion} +
+           s.frequencies;
+}
+
+QString randomFrequency(QRandomGenerator &random)
+{
+    const int units = 2000000 + random.bounded(3000001); // 200.0000 .. 500.0000 MHz
+    return QString::number(units / 10000.0, 'f', 4);
+}
+
+void verifyGaps(const QList<double> &timesMs)
+{
+    for (int i = 1; i < timesMs.size(); ++i) {
+        const double gap = timesMs.at(i) - timesMs.at(i - 1);
+        // Arrival times carry the receiver's latency: a late line shortens the next gap a little.
+        QVERIFY2(gap >= tmx9::kFrameSpacingMs - 15 && gap < 2.5 * tmx9::kFrameSpacingMs,
+                 qPrintable(QString("gap %1: %2 ms").arg(i).arg(gap)));
+    }
+}
+
+double idleCpuMs(int ms)
+{
+    const double before = processCpuMs();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return processCpuMs() - before;
 }
