@@ -8,6 +8,9 @@
 // Option texts of the window <-> register bytes. Texts are compared exactly (case-sensitive).
 namespace tmx9 {
 
+// The radio's own serial rate; its option texts are the rates in bits per second.
+inline constexpr int kSerialBaudRegister = 15;
+
 enum class Field {
     WorkMode,   // register 7, com_9
     Protocol,   // register 8, com_3

@@ -17,7 +17,6 @@ constexpr int kWorkModeRegister = 7;
 constexpr int kProtocolRegister = 8;
 constexpr int kChannelNumberRegister = 13;
 constexpr int kPowerRegister = 14;
-constexpr int kSerialBaudRegister = 15;
 constexpr int kAirBaudRegister = 16;
 constexpr int kRepeaterRegister = 17;
 constexpr int kSerialNumberRegister = 35;
@@ -154,7 +153,7 @@ tmx9::RadioSettings RadioState::settings() const
     settings.airBaud = settings.modulation == QLatin1String("FSK")
                            ? show(tmx9::Field::FskAirBaud, kFskAirBaudRegister)
                            : show(tmx9::Field::AirBaud, kAirBaudRegister);
-    settings.serialBaud = show(tmx9::Field::SerialBaud, kSerialBaudRegister);
+    settings.serialBaud = show(tmx9::Field::SerialBaud, tmx9::kSerialBaudRegister);
     settings.repeater = show(tmx9::Field::Repeater, kRepeaterRegister);
     settings.workMode = show(tmx9::Field::WorkMode, kWorkModeRegister);
     for (int channel = 0; channel < kShownChannels; ++channel) {
@@ -211,6 +210,15 @@ bool RadioState::setSettings(const tmx9::RadioSettings &settings)
         block_[kFskAirBaudRegister] = fskAirBaud;
     }
     return true;
+}
+
+int RadioState::serialRate() const
+{
+    if (tmx9::kSerialBaudRegister >= block_.size())
+        return 0;
+    return tmx9::decode(tmx9::Field::SerialBaud, reg(tmx9::kSerialBaudRegister))
+        .value_or(QString())
+        .toInt();
 }
 
 QString RadioState::text(int first, int count) const
