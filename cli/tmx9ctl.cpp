@@ -210,6 +210,13 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
         *error = QStringLiteral("%1 needs --port PORT").arg(options.command);
         return std::nullopt;
     }
+    // Ports run at the same time: the same port twice would compete with itself.
+    for (int i = 1; i < options.ports.size(); ++i) {
+        if (options.ports.indexOf(options.ports.at(i)) < i) {
+            *error = QStringLiteral("--port %1 is given twice").arg(options.ports.at(i));
+            return std::nullopt;
+        }
+    }
     if (options.json && parser.isSet(out)) {
         *error = QStringLiteral("--json and --out exclude each other");
         return std::nullopt;
@@ -601,15 +608,19 @@ private:
                                    "and connected, and the baud rate (--baud, now %1); what it "
                                    "holds now is unknown (tmx9ctl read shows it)")
                         .arg(baud)};
+        const int newBaud = expected.serialBaud.toInt();
+        const bool rateChanges = newBaud != baud;
         if (!options_.verify)
-            return {Success,
-                    QStringLiteral("written and acknowledged; not verified (--no-verify)")};
+            return {
+                Success,
+                QStringLiteral("written and acknowledged; not verified (--no-verify)") +
+                    (rateChanges
+                         ? QStringLiteral("; its serial baud rate is now set to %1").arg(newBaud)
+                         : QString())};
 
         link.wait(kVerifyPauseMs);
         // A radio given a new serial rate may already speak it and be deaf at the old one. The
         // old rate first, for the time a whole answer takes at any radio rate; then the new.
-        const int newBaud = expected.serialBaud.toInt();
-        const bool rateChanges = newBaud != baud;
         ReadResult result =
             readBack(link, rateChanges ? tmx9::kSearchWaitMs : tmx9::kReadTimeoutMs);
         int speaks = baud;

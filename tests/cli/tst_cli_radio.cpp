@@ -446,7 +446,8 @@ private slots:
         QTest::newRow("trace unwritable") << QStringList{"read", "--port", "P", "--trace", "/no/t"};
         QTest::newRow("baud Auto") << QStringList{"read", "--port", "P", "--baud", "Auto"};
         QTest::newRow("baud auto, JSON, two ports")
-            << QStringList{"read", "--port", "P", "--port", "P", "--baud", "auto", "--json"};
+            << QStringList{"read", "--port", "P", "--port", "Q", "--baud", "auto", "--json"};
+        QTest::newRow("a port twice") << QStringList{"default", "--port", "P", "--port", "P"};
         QTest::newRow("detect with a baud rate")
             << QStringList{"detect", "--port", "P", "--baud", "auto"};
         QTest::newRow("detect with out") << QStringList{"detect", "--port", "P", "--out", "f"};
