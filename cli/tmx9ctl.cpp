@@ -64,8 +64,8 @@ const char kHelp[] =
     "  default --port PORT        Write the default configuration, read it back and compare.\n"
     "  detect [--port PORT] [--json]\n"
     "                             Look for a radio on each port (all that can be opened, or\n"
-    "                             those given) at 115200, 38400, 19200, 9600 and 4800 baud,\n"
-    "                             300 ms each; print the rate, serial number, firmware\n"
+    "                             those given) at %1 baud in turn,\n"
+    "                             %2 ms each; print the rate, serial number, firmware\n"
     "                             version and register count of each radio found.\n"
     "\n"
     "Options:\n"
@@ -145,7 +145,8 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        *text = QString::fromLatin1(kHelp) + exitStatusHelp();
+        *text = QString::fromLatin1(kHelp).arg(searchRatesText()).arg(tmx9::kSearchWaitMs) +
+                exitStatusHelp();
         return std::nullopt;
     }
     if (parser.isSet(version)) {
