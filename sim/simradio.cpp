@@ -357,7 +357,9 @@ void SimRadio::switchRateWhenSent()
     if (heldRate_ == 0 || queuingFrame_ || delayedAcks_ > 0 || !transmitter_.isIdle())
         return;
     heldRate_ = 0;
-    writeLog(QStringLiteral("-- serial rate now %1 baud").arg(listeningRate()));
+    const int rate = listeningRate();
+    writeLog(rate > 0 ? QStringLiteral("-- serial rate now %1 baud").arg(rate)
+                      : QStringLiteral("-- serial rate code unknown: every rate is heard"));
 }
 
 void SimRadio::closeLine(const QString &why)

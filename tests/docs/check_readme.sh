@@ -14,7 +14,7 @@ declare -A runBy=(
     ["./test.sh"]=.ci/run
     ["sudo usermod -aG dialout \"\$USER\""]=readme_dialout
     ["./run.sh --sim --link /tmp/tmx9"]=readme_simulated_radio
-    ["printf '\$\$01LOG RADIOINFO\\r\\n' > /tmp/tmx9; timeout 2 head -n1 /tmp/tmx9"]=readme_simulated_radio
+    ["stty -F /tmp/tmx9 115200; printf '\$\$01LOG RADIOINFO\\r\\n' > /tmp/tmx9; timeout 2 head -n1 /tmp/tmx9"]=readme_simulated_radio
     ["cpack --config build/test/CPackConfig.cmake -B build/package"]=package
     # apt-get install --simulate, in the package test: installing for real needs root.
     ["sudo apt install ./build/package/tmx9-config_*.deb"]=package
