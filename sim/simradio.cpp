@@ -125,6 +125,9 @@ void SimRadio::onReceived(const QByteArray &chunk)
     if (closing_)
         return;
     // Read for every chunk: the tool may change its rate at any time, even with the port open.
+    // Bytes the radio has not read yet count as sent at the rate in force now, like bytes still
+    // in a UART's buffer; so do those of a tool that closes at once, since closing restores the
+    // settings it found.
     const int toolRate = pty_.toolSendRate();
     const int ownRate = listeningRate();
     if (!anyBaud_ && toolRate > 0 && ownRate > 0 && toolRate != ownRate) {
