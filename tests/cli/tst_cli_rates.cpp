@@ -8,6 +8,7 @@
 
 #include "simradio.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -281,8 +282,11 @@ private slots:
         QFETCH(int, status);
         QFETCH(QString, message);
         QFETCH(int, endsAt);
+        QBuffer log; // the radio's own account, shown when the row fails; outlives the radio
+        log.open(QIODevice::WriteOnly);
         auto radio = startRadio(radioBaud);
         QVERIFY(radio);
+        radio->setLogDevice(&log);
         RadioSettings settings = tmx9::defaultSettings();
         settings.serialBaud = newBaud;
         if (arguments.removeOne("new frequencies"))
@@ -301,7 +305,7 @@ private slots:
 
         const Result result = ctl(arguments);
         QVERIFY2(result.status == status && (result.out + result.err).contains(message),
-                 qPrintable(result.text()));
+                 qPrintable(result.text() + QString::fromUtf8(log.data())));
         if (endsAt)
             QCOMPARE(radio->settings().serialBaud, QString::number(endsAt));
     }
