@@ -17,7 +17,8 @@ constexpr int kSettleMs = tmx9::kFrameSpacingMs;
 
 } // namespace
 
-RadioLink::RadioLink(Trace &trace, QObject *parent) : QObject(parent), trace_(trace)
+RadioLink::RadioLink(Trace &trace, const QString &tag, QObject *parent)
+    : QObject(parent), trace_(trace), tag_(tag)
 {
     connect(&port_, &QSerialPort::readyRead, this, &RadioLink::onReadyRead);
     connect(&port_, &QSerialPort::errorOccurred, this, &RadioLink::onError);
@@ -33,20 +34,22 @@ bool RadioLink::open(const QString &port, int baud, QString *error)
     port_.setPortName(port);
     if (!port_.open(QIODevice::ReadWrite)) {
         *error = port_.errorString();
-        trace_.note(QStringLiteral("cannot open %1: %2").arg(port, *error));
+        trace_.note(QStringLiteral("cannot open %1: %2").arg(port, *error), tag_);
         return false;
     }
     if (!port_.setBaudRate(baud) || !port_.setDataBits(QSerialPort::Data8) ||
         !port_.setParity(QSerialPort::NoParity) || !port_.setStopBits(QSerialPort::OneStop) ||
         !port_.setFlowControl(QSerialPort::NoFlowControl)) {
         *error = QStringLiteral("cannot set %1 baud, 8N1: %2").arg(baud).arg(port_.errorString());
-        trace_.note(QStringLiteral("%1: %2").arg(port, *error));
+        trace_.note(QStringLiteral("%1: %2").arg(port, *error), tag_);
         port_.close();
         return false;
     }
+    baud_ = baud;
     lost_ = false;
     lostReason_.clear();
-    trace_.note(QStringLiteral("opened %1 at %2 baud, 8N1, no flow control").arg(port).arg(baud));
+    trace_.note(QStringLiteral("opened %1 at %2 baud, 8N1, no flow control").arg(port).arg(baud),
+                tag_);
 
     // What a radio sent before we listened belongs to no request of ours.
     wait(kSettleMs);
@@ -67,7 +70,50 @@ void RadioLink::close()
         return;
     dropPending();
     port_.close();
-    trace_.note(QStringLiteral("closed %1").arg(port_.portName()));
+    trace_.note(QStringLiteral("closed %1").arg(port_.portName()), tag_);
+}
+
+bool RadioLink::setBaud(int baud, QString *error)
+{
+    if (!port_.setBaudRate(baud)) {
+        *error = QStringLiteral("cannot set %1 baud: %2").arg(baud).arg(port_.errorString());
+        trace_.note(*error, tag_);
+        return false;
+    }
+    baud_ = baud;
+    // Whatever came in belongs to the old rate.
+    port_.clear(QSerialPort::Input);
+    port_.readAll();
+    dropPending();
+    trace_.note(QStringLiteral("now at %1 baud").arg(baud), tag_);
+    return true;
+}
+
+std::optional<RadioLink::Found> RadioLink::search(const QVector<int> &rates, int waitMs)
+{
+    for (int i = 0; i < rates.size() && !lost_; ++i) {
+        QString error;
+        if (i > 0 && !setBaud(rates.at(i), &error))
+            return std::nullopt;
+        trace_.note(
+            QStringLiteral("trying %1 baud, waiting up to %2 ms").arg(rates.at(i)).arg(waitMs),
+            tag_);
+        dropPending();
+        answer_ = ReadAnswer();
+        send(tmx9::readRequest());
+        const auto decodable = [this] {
+            return answer_.parameters && tmx9::decodeParameters(*answer_.parameters);
+        };
+        // The channel table response too, so that none of this answer is left to arrive later.
+        waitUntil(QDeadlineTimer(waitMs, Qt::PreciseTimer),
+                  [&] { return decodable() && answer_.channelTable; });
+        if (decodable()) {
+            trace_.note(QStringLiteral("a radio answered at %1 baud").arg(rates.at(i)), tag_);
+            return Found{rates.at(i), *answer_.parameters};
+        }
+    }
+    trace_.note(QStringLiteral("no radio answered at any rate"), tag_);
+    return std::nullopt;
 }
 
 int RadioLink::runPlan(const tmx9::TransmissionPlan &plan)
@@ -105,7 +151,7 @@ void RadioLink::onReadyRead()
 {
     tmx9::appendReceived(received_, head_, port_.readAll());
     while (const auto line = tmx9::takeLine(received_, head_)) {
-        trace_.received(*line + tmx9::kCrLf);
+        trace_.received(*line + tmx9::kCrLf, tag_);
         switch (tmx9::classify(*line)) {
         case tmx9::LineKind::WriteAck:
             ++acknowledgements_;
@@ -137,7 +183,7 @@ void RadioLink::onError(QSerialPort::SerialPortError error)
         // The system's text for a vanished device is often a stale errno; say what happened.
         lostReason_ = error == QSerialPort::ResourceError ? QStringLiteral("the device went away")
                                                           : port_.errorString();
-        trace_.note(QStringLiteral("port failed: %1").arg(lostReason_));
+        trace_.note(QStringLiteral("port failed: %1").arg(lostReason_), tag_);
     }
     emit progressed();
 }
@@ -148,13 +194,13 @@ void RadioLink::send(const QByteArray &bytes)
     // Out now, not at the next turn of the event loop: the wait that follows is measured from
     // here.
     port_.flush();
-    trace_.sent(bytes);
+    trace_.sent(bytes, tag_);
 }
 
 void RadioLink::dropPending()
 {
     if (head_ < received_.size())
-        trace_.discarded(received_.mid(head_));
+        trace_.discarded(received_.mid(head_), tag_);
     received_.clear();
     head_ = 0;
 }

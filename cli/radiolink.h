@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QVector>
 #include <functional>
 #include <optional>
 
@@ -16,18 +17,23 @@ class Trace;
 
 // One radio on one serial port, with its own QSerialPort. Every wait runs the event loop of the
 // calling thread, so answers are taken in while it waits, and a simulated radio on the same
-// thread can answer.
+// thread can answer. Each link belongs to the thread that made it; several ports at once take a
+// thread each. `tag` marks its lines in a trace shared with other ports (empty: alone).
 class RadioLink : public QObject
 {
     Q_OBJECT
 public:
-    explicit RadioLink(Trace &trace, QObject *parent = nullptr);
+    explicit RadioLink(Trace &trace, const QString &tag = {}, QObject *parent = nullptr);
     ~RadioLink() override;
 
     // Opens `port` (a path or a name) read-write at `baud`, 8N1, no flow control, lets the line
     // settle and drops what arrived meanwhile. False with the reason.
     bool open(const QString &port, int baud, QString *error);
     void close();
+
+    // Switches the open port to `baud` and drops what arrived at the old rate.
+    bool setBaud(int baud, QString *error);
+    int baud() const { return baud_; }
 
     // The port failed while open (e.g. the device went away).
     bool isLost() const { return lost_; }
@@ -46,6 +52,17 @@ public:
     // Sends the read request and waits until both responses are in or `timeoutMs` has passed.
     ReadAnswer read(int timeoutMs);
 
+    // Looks for a radio at each of `rates` in turn (the first is the rate the port is open at):
+    // sends the read request and waits up to `waitMs` for a decodable parameter response. The
+    // rate it answered at and its parameter response line, or nullopt. Leaves the port at the
+    // rate found, or at the last one tried.
+    struct Found
+    {
+        int baud = 0;
+        QByteArray parameters;
+    };
+    std::optional<Found> search(const QVector<int> &rates, int waitMs);
+
     void wait(int ms);
 
 signals:
@@ -59,7 +76,9 @@ private:
     void waitUntil(const QDeadlineTimer &deadline, const std::function<bool()> &done);
 
     Trace &trace_;
+    const QString tag_;
     QSerialPort port_;
+    int baud_ = 0;
     QByteArray received_;
     int head_ = 0;
     int acknowledgements_ = 0;

@@ -6,14 +6,23 @@
 #include "portlist.h"
 #include "profile.h"
 #include "radiolink.h"
+#include "receiver.h"
 #include "registers.h"
 #include "trace.h"
 
 #include <QCommandLineParser>
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSaveFile>
 #include <QSerialPort>
+#include <QThread>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace tmx9ctl {
 
@@ -23,10 +32,23 @@ using tmx9::kReadTimeoutMs; // as the window waits for a read
 constexpr int kVerifyPauseMs =
     tmx9::kFrameSpacingMs; // the plans' own spacing, before the read-back
 constexpr int kDefaultBaud = 115200;
-// The computer-side rates the window offers.
+// The computer-side rates the window offers, and the search for the radio's rate.
 const QStringList kBaudRates = {QStringLiteral("115200"), QStringLiteral("4800"),
-                                QStringLiteral("9600"), QStringLiteral("19200"),
-                                QStringLiteral("38400")};
+                                QStringLiteral("9600"),   QStringLiteral("19200"),
+                                QStringLiteral("38400"),  QStringLiteral("auto")};
+
+QVector<int> searchRates()
+{
+    return QVector<int>(std::begin(tmx9::kSearchRates), std::end(tmx9::kSearchRates));
+}
+
+QString searchRatesText()
+{
+    QStringList rates;
+    for (const int rate : tmx9::kSearchRates)
+        rates << QString::number(rate);
+    return rates.join(QStringLiteral(", "));
+}
 
 const char kHelp[] =
     "Usage: tmx9ctl COMMAND [OPTIONS]\n"
@@ -41,12 +63,19 @@ const char kHelp[] =
     "  write --port PORT PROFILE  Check the whole profile (nothing is sent if anything is\n"
     "                             wrong), write it, read it back and compare field by field.\n"
     "  default --port PORT        Write the default configuration, read it back and compare.\n"
+    "  detect [--port PORT] [--json]\n"
+    "                             Look for a radio on each port (all that can be opened, or\n"
+    "                             those given) at %1 baud in turn,\n"
+    "                             %2 ms each; print the rate, serial number, firmware\n"
+    "                             version and register count of each radio found.\n"
     "\n"
     "Options:\n"
     "  --port PORT   Serial port, a path (/dev/ttyUSB0) or a name (ttyUSB0). Repeat it to\n"
-    "                configure several radios, one after the other.\n"
-    "  --baud RATE   Computer-side baud rate: 115200 (default), 4800, 9600, 19200 or 38400.\n"
-    "  --json        read: print the configuration as a JSON profile (one port).\n"
+    "                configure several radios, all at the same time.\n"
+    "  --baud RATE   Computer-side baud rate: 115200 (default), 4800, 9600, 19200 or 38400;\n"
+    "                auto: find the radio's rate first, as detect does.\n"
+    "  --json        read: print the configuration as a JSON profile (one port);\n"
+    "                detect: print a JSON array, one object per port.\n"
     "  --out FILE    read: save the JSON profile to FILE (one port).\n"
     "  --no-verify   write, default: do not read back and compare.\n"
     "  --trace FILE  Log the traffic of both directions to FILE: time, bytes in hex, summary.\n"
@@ -59,7 +88,9 @@ struct Options
 {
     QString command;
     QStringList ports;
+    bool portsNamed = true; // false: detect tries every port that can be opened
     int baud = kDefaultBaud;
+    bool autoBaud = false;
     bool json = false;
     QString outPath;
     bool verify = true;
@@ -77,6 +108,23 @@ struct ReadResult
 {
     Outcome outcome;
     std::optional<Configuration> configuration;
+};
+
+// What detect learnt of a radio from its parameter response.
+struct Detected
+{
+    int baud = 0;
+    QString serialNumber;
+    QString firmwareVersion;
+    int registers = 0;
+};
+
+// One port's part of a command, made on the port's own thread and reported on the caller's.
+struct PortResult
+{
+    Outcome outcome;                            // Success: the message is the result line
+    std::optional<Configuration> configuration; // read
+    std::optional<Detected> detected;           // detect
 };
 
 // Parses and checks the command line. nullopt with `error` set for a usage error, or with
@@ -98,7 +146,8 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
         return std::nullopt;
     }
     if (parser.isSet(help)) {
-        *text = QString::fromLatin1(kHelp) + exitStatusHelp();
+        *text = QString::fromLatin1(kHelp).arg(searchRatesText()).arg(tmx9::kSearchWaitMs) +
+                exitStatusHelp();
         return std::nullopt;
     }
     if (parser.isSet(version)) {
@@ -114,7 +163,8 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
     }
     options.command = positional.takeFirst();
     const QStringList commands = {QStringLiteral("ports"), QStringLiteral("read"),
-                                  QStringLiteral("write"), QStringLiteral("default")};
+                                  QStringLiteral("write"), QStringLiteral("default"),
+                                  QStringLiteral("detect")};
     if (!commands.contains(options.command)) {
         *error = QStringLiteral("unknown command \"%1\"; the commands are %2")
                      .arg(options.command, commands.join(QStringLiteral(", ")));
@@ -127,14 +177,15 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
     options.verify = !parser.isSet(noVerify);
     options.tracePath = parser.value(trace);
     const bool isRead = options.command == QLatin1String("read");
+    const bool isDetect = options.command == QLatin1String("detect");
     const bool writes =
         options.command == QLatin1String("write") || options.command == QLatin1String("default");
 
     // Options that mean nothing to the command are refused rather than ignored.
     const std::pair<const QCommandLineOption *, bool> allowed[] = {
         {&port, options.command != QLatin1String("ports")},
-        {&baud, options.command != QLatin1String("ports")},
-        {&json, isRead},
+        {&baud, options.command != QLatin1String("ports") && !isDetect},
+        {&json, isRead || isDetect},
         {&out, isRead},
         {&noVerify, writes},
     };
@@ -151,17 +202,28 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
                          .arg(parser.value(baud), kBaudRates.join(QStringLiteral(", ")));
             return std::nullopt;
         }
-        options.baud = parser.value(baud).toInt();
+        options.autoBaud = parser.value(baud) == QLatin1String("auto");
+        if (!options.autoBaud)
+            options.baud = parser.value(baud).toInt();
     }
-    if (options.command != QLatin1String("ports") && options.ports.isEmpty()) {
+    if (isDetect && options.ports.isEmpty())
+        options.portsNamed = false;
+    else if (options.command != QLatin1String("ports") && options.ports.isEmpty()) {
         *error = QStringLiteral("%1 needs --port PORT").arg(options.command);
         return std::nullopt;
+    }
+    // Ports run at the same time: the same port twice would compete with itself.
+    for (int i = 1; i < options.ports.size(); ++i) {
+        if (options.ports.indexOf(options.ports.at(i)) < i) {
+            *error = QStringLiteral("--port %1 is given twice").arg(options.ports.at(i));
+            return std::nullopt;
+        }
     }
     if (options.json && parser.isSet(out)) {
         *error = QStringLiteral("--json and --out exclude each other");
         return std::nullopt;
     }
-    if ((options.json || parser.isSet(out)) && options.ports.size() > 1) {
+    if (!isDetect && (options.json || parser.isSet(out)) && options.ports.size() > 1) {
         *error = QStringLiteral("--json and --out take one --port: one profile is one radio");
         return std::nullopt;
     }
@@ -190,9 +252,10 @@ QString lostMessage(const RadioLink &link)
         .arg(link.lostReason());
 }
 
-ReadResult readBack(RadioLink &link, int baud)
+ReadResult readBack(RadioLink &link, int timeoutMs)
 {
-    const RadioLink::ReadAnswer answer = link.read(kReadTimeoutMs);
+    const int baud = link.baud();
+    const RadioLink::ReadAnswer answer = link.read(timeoutMs);
     if (link.isLost())
         return {{PortUnavailable, lostMessage(link)}, std::nullopt};
     if (!answer.parameters || !answer.channelTable) {
@@ -200,7 +263,7 @@ ReadResult readBack(RadioLink &link, int baud)
             return {{NoAnswer, QStringLiteral("no answer within %1 ms: check that the radio is on "
                                               "and connected to this port, and that it talks at "
                                               "%2 baud (--baud)")
-                                   .arg(kReadTimeoutMs)
+                                   .arg(timeoutMs)
                                    .arg(baud)},
                     std::nullopt};
         const QString missing = !answer.parameters && !answer.channelTable
@@ -212,7 +275,7 @@ ReadResult readBack(RadioLink &link, int baud)
                                              "within %2 ms: check the baud rate (--baud, now "
                                              "%3) and the cable")
                                   .arg(missing)
-                                  .arg(kReadTimeoutMs)
+                                  .arg(timeoutMs)
                                   .arg(baud)},
                 std::nullopt};
     }
@@ -226,6 +289,14 @@ ReadResult readBack(RadioLink &link, int baud)
                                   .arg(baud)},
                 std::nullopt};
     return {{}, configuration};
+}
+
+QString noRadioMessage()
+{
+    return QStringLiteral("no radio answered at any rate (%1 baud, %2 ms each): check that the "
+                          "radio is on and connected to this port")
+        .arg(searchRatesText())
+        .arg(tmx9::kSearchWaitMs);
 }
 
 QString openMessage(const QString &error)
@@ -286,8 +357,7 @@ public:
             QStringLiteral("ports that can be opened: %1")
                 .arg(names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "))));
         if (names.isEmpty())
-            err_ << "tmx9ctl: no serial port can be opened now: check that the radio's cable or "
-                    "adapter is plugged in, and that you may use serial ports (group dialout)\n";
+            noPortsMessage();
         return Success;
     }
 
@@ -299,44 +369,41 @@ public:
                  << '\n';
             return UsageError;
         }
-        for (const QString &port : options_.ports) {
-            trace_.note(QStringLiteral("read %1").arg(port));
-            RadioLink link(trace_);
-            QString error;
-            if (!link.open(port, options_.baud, &error)) {
-                fail(port, {PortUnavailable, openMessage(error)});
-                continue;
-            }
-            const ReadResult result = readBack(link, options_.baud);
-            link.close();
-            if (!result.configuration) {
-                fail(port, result.outcome);
-                continue;
-            }
-            const Configuration &configuration = *result.configuration;
-            if (!options_.outPath.isEmpty()) {
-                file.write(profileJson(configuration));
-                if (!file.commit()) {
-                    err_ << "tmx9ctl: cannot write " << options_.outPath << ": "
-                         << file.errorString() << '\n';
-                    return UsageError;
+        bool unwritable = false;
+        forEachPort(
+            options_.ports,
+            [this](const QString &port, const QString &tag) { return readOne(port, tag); },
+            [&](const QString &port, const PortResult &result) {
+                if (!result.configuration) {
+                    fail(port, result.outcome);
+                    return;
                 }
-                out_ << port << ": configuration saved to " << options_.outPath << '\n';
-            } else if (options_.json) {
-                out_ << profileJson(configuration);
-            } else {
-                out_ << table(port, configuration) << '\n';
-            }
-            out_.flush();
-            const QStringList undecoded = undecodedFields(configuration);
-            if (!undecoded.isEmpty())
-                fail(port, {Undecodable,
-                            QStringLiteral("the radio reports codes that are none of the "
-                                           "options for %1: check the radio's firmware, or write "
-                                           "a profile to set them")
-                                .arg(undecoded.join(QStringLiteral(", ")))});
-        }
-        return status_;
+                const Configuration &configuration = *result.configuration;
+                if (!options_.outPath.isEmpty()) {
+                    file.write(profileJson(configuration));
+                    if (!file.commit()) {
+                        err_ << "tmx9ctl: cannot write " << options_.outPath << ": "
+                             << file.errorString() << '\n';
+                        unwritable = true;
+                        return;
+                    }
+                    out_ << port << ": configuration saved to " << options_.outPath << '\n';
+                } else if (options_.json) {
+                    out_ << profileJson(configuration);
+                } else {
+                    out_ << table(port, configuration) << '\n';
+                }
+                out_.flush();
+                const QStringList undecoded = undecodedFields(configuration);
+                if (!undecoded.isEmpty())
+                    fail(port,
+                         {Undecodable,
+                          QStringLiteral("the radio reports codes that are none of the "
+                                         "options for %1: check the radio's firmware, or write "
+                                         "a profile to set them")
+                              .arg(undecoded.join(QStringLiteral(", ")))});
+            });
+        return unwritable ? int(UsageError) : status_;
     }
 
     int write()
@@ -364,28 +431,174 @@ public:
 
     int writeDefault() { return writeAll(tmx9::writeDefaultPlan(), tmx9::defaultSettings()); }
 
+    int detect()
+    {
+        QStringList ports = options_.ports;
+        if (!options_.portsNamed) {
+            QSerialPort port;
+            ports = serialports::openablePorts(port);
+            trace_.note(QStringLiteral("ports that can be opened: %1")
+                            .arg(ports.isEmpty() ? QStringLiteral("none")
+                                                 : ports.join(QStringLiteral(", "))));
+            if (ports.isEmpty())
+                noPortsMessage();
+        }
+        bool found = false;
+        QJsonArray array;
+        forEachPort(
+            ports, [this](const QString &port, const QString &tag) { return detectOne(port, tag); },
+            [&](const QString &port, const PortResult &result) {
+                QJsonObject object{{QStringLiteral("port"), port},
+                                   {QStringLiteral("found"), bool(result.detected)}};
+                if (const auto &radio = result.detected) {
+                    found = true;
+                    object.insert(QStringLiteral("baud"), radio->baud);
+                    object.insert(QStringLiteral("serialNumber"), radio->serialNumber);
+                    object.insert(QStringLiteral("firmwareVersion"), radio->firmwareVersion);
+                    object.insert(QStringLiteral("registers"), radio->registers);
+                    if (!options_.json)
+                        out_ << port << ": " << radio->baud << " baud, serial number "
+                             << radio->serialNumber << ", firmware " << radio->firmwareVersion
+                             << ", " << radio->registers << " registers\n";
+                } else if (result.outcome.status == NoAnswer) {
+                    if (!options_.json)
+                        out_ << port << ": no radio answered at any rate\n";
+                } else {
+                    object.insert(QStringLiteral("error"), result.outcome.message);
+                    // A port of the machine's list that cannot be opened now is only worth a note.
+                    if (options_.portsNamed) {
+                        fail(port, result.outcome);
+                    } else {
+                        err_ << port << ": skipped: " << result.outcome.message << '\n';
+                        err_.flush();
+                    }
+                }
+                array.append(object);
+                out_.flush();
+            });
+        if (options_.json)
+            out_ << QJsonDocument(array).toJson();
+        if (status_ != Success)
+            return status_;
+        return found ? int(Success) : int(NoAnswer);
+    }
+
 private:
+    using Job = std::function<PortResult(const QString &port, const QString &tag)>;
+    using Report = std::function<void(const QString &port, const PortResult &result)>;
+
+    // Runs `job` for every port and reports each result in the order of `ports`. One port runs
+    // on the calling thread; several run at the same time, one thread each, because a link's
+    // waits block its thread (they run a nested event loop), and one port's waits must not
+    // stretch another's. The calling thread meanwhile runs its event loop and reports each
+    // port as soon as every port before it is done.
+    void forEachPort(const QStringList &ports, const Job &job, const Report &report)
+    {
+        if (ports.size() == 1) {
+            report(ports.constFirst(), job(ports.constFirst(), QString()));
+            return;
+        }
+        const int count = ports.size();
+        std::vector<PortResult> results(count);
+        std::vector<bool> done(count, false);
+        std::vector<std::unique_ptr<QThread>> threads;
+        int reported = 0;
+        QEventLoop loop;
+        for (int i = 0; i < count; ++i) {
+            threads.emplace_back(QThread::create(
+                [&job, &results, &ports, i] { results[i] = job(ports[i], ports[i]); }));
+            QObject::connect(threads.back().get(), &QThread::finished, &loop, [&, i] {
+                done[i] = true;
+                while (reported < count && done[reported]) {
+                    report(ports[reported], results[reported]);
+                    ++reported;
+                }
+                if (reported == count)
+                    loop.quit();
+            });
+        }
+        for (const auto &thread : threads)
+            thread->start();
+        if (reported < count)
+            loop.exec();
+        for (const auto &thread : threads)
+            thread->wait();
+    }
+
+    // Opens the port at the rate asked for, or with --baud auto finds the radio's rate first.
+    // The failure to report, or nullopt with the link ready at link.baud().
+    std::optional<Outcome> connectRadio(RadioLink &link, const QString &port)
+    {
+        QString error;
+        const int first = options_.autoBaud ? tmx9::kSearchRates[0] : options_.baud;
+        if (!link.open(port, first, &error))
+            return Outcome{PortUnavailable, openMessage(error)};
+        if (options_.autoBaud) {
+            const auto found = link.search(searchRates(), tmx9::kSearchWaitMs);
+            if (link.isLost())
+                return Outcome{PortUnavailable, lostMessage(link)};
+            if (!found)
+                return Outcome{NoAnswer, noRadioMessage()};
+        }
+        return std::nullopt;
+    }
+
+    PortResult readOne(const QString &port, const QString &tag)
+    {
+        trace_.note(QStringLiteral("read %1").arg(port), tag);
+        RadioLink link(trace_, tag);
+        if (const auto failure = connectRadio(link, port))
+            return {*failure, {}, {}};
+        ReadResult result = readBack(link, kReadTimeoutMs);
+        link.close();
+        return {result.outcome, std::move(result.configuration), {}};
+    }
+
+    PortResult detectOne(const QString &port, const QString &tag)
+    {
+        trace_.note(QStringLiteral("detect %1").arg(port), tag);
+        RadioLink link(trace_, tag);
+        QString error;
+        if (!link.open(port, tmx9::kSearchRates[0], &error))
+            return {{PortUnavailable, openMessage(error)}, {}, {}};
+        const auto found = link.search(searchRates(), tmx9::kSearchWaitMs);
+        if (link.isLost())
+            return {{PortUnavailable, lostMessage(link)}, {}, {}};
+        link.close();
+        if (!found)
+            return {{NoAnswer, noRadioMessage()}, {}, {}};
+        const auto report = tmx9::decodeParameters(found->parameters);
+        return {{},
+                {},
+                Detected{found->baud, report->serialNumber, report->firmware,
+                         tmx9::declaredLength(found->parameters)}};
+    }
+
     int writeAll(const tmx9::TransmissionPlan &plan, const tmx9::RadioSettings &expected)
     {
-        for (const QString &port : options_.ports) {
-            trace_.note(QStringLiteral("%1 %2").arg(options_.command, port));
-            const Outcome outcome = writeOne(port, plan, expected);
-            if (outcome.status == Success)
-                out_ << port << ": " << outcome.message << '\n';
-            else
-                fail(port, outcome);
-            out_.flush();
-        }
+        forEachPort(
+            options_.ports,
+            [&](const QString &port, const QString &tag) {
+                trace_.note(QStringLiteral("%1 %2").arg(options_.command, port), tag);
+                return PortResult{writeOne(port, tag, plan, expected), {}, {}};
+            },
+            [this](const QString &port, const PortResult &result) {
+                if (result.outcome.status == Success)
+                    out_ << port << ": " << result.outcome.message << '\n';
+                else
+                    fail(port, result.outcome);
+                out_.flush();
+            });
         return status_;
     }
 
-    Outcome writeOne(const QString &port, const tmx9::TransmissionPlan &plan,
+    Outcome writeOne(const QString &port, const QString &tag, const tmx9::TransmissionPlan &plan,
                      const tmx9::RadioSettings &expected)
     {
-        RadioLink link(trace_);
-        QString error;
-        if (!link.open(port, options_.baud, &error))
-            return {PortUnavailable, openMessage(error)};
+        RadioLink link(trace_, tag);
+        if (const auto failure = connectRadio(link, port))
+            return *failure;
+        const int baud = link.baud();
         // Like the window: one acknowledgement during the plan is the radio's yes. Which frame
         // it answers cannot be told; the read-back is the real check.
         const int acknowledgements = link.runPlan(plan);
@@ -396,36 +609,75 @@ private:
                     QStringLiteral("the radio did not acknowledge the write: check that it is on "
                                    "and connected, and the baud rate (--baud, now %1); what it "
                                    "holds now is unknown (tmx9ctl read shows it)")
-                        .arg(options_.baud)};
+                        .arg(baud)};
+        const int newBaud = expected.serialBaud.toInt();
+        const bool rateChanges = newBaud != baud;
         if (!options_.verify)
-            return {Success,
-                    QStringLiteral("written and acknowledged; not verified (--no-verify)")};
+            return {
+                Success,
+                QStringLiteral("written and acknowledged; not verified (--no-verify)") +
+                    (rateChanges
+                         ? QStringLiteral("; its serial baud rate is now set to %1").arg(newBaud)
+                         : QString())};
 
         link.wait(kVerifyPauseMs);
-        const ReadResult result = readBack(link, options_.baud);
+        // A radio given a new serial rate may already speak it and be deaf at the old one. The
+        // old rate first, for the time a whole answer takes at any radio rate; then the new.
+        ReadResult result =
+            readBack(link, rateChanges ? tmx9::kSearchWaitMs : tmx9::kReadTimeoutMs);
+        int speaks = baud;
+        if (!result.configuration && rateChanges && !link.isLost() &&
+            (result.outcome.status == NoAnswer || result.outcome.status == Undecodable)) {
+            trace_.note(
+                QStringLiteral("no usable answer at %1 baud; verifying at the new rate").arg(baud),
+                tag);
+            QString error;
+            if (!link.setBaud(newBaud, &error))
+                return {PortUnavailable,
+                        QStringLiteral("written and acknowledged, but the port cannot switch to "
+                                       "the radio's new rate: %1")
+                            .arg(error)};
+            result = readBack(link, tmx9::kReadTimeoutMs);
+            speaks = newBaud;
+        }
         if (!result.configuration) {
             QString message =
                 QStringLiteral("written and acknowledged, but the read-back failed: ") +
                 result.outcome.message;
-            // A radio that took a new serial baud rate may already talk at it.
-            if (expected.serialBaud != QString::number(options_.baud) &&
-                (result.outcome.status == NoAnswer || result.outcome.status == Undecodable))
-                message += QStringLiteral("; the radio's serial baud rate was set to %1: if it "
-                                          "switched at once, read it with --baud %1")
-                               .arg(expected.serialBaud);
+            if (speaks != baud)
+                message += QStringLiteral("; it did not answer at the old rate, %1 baud, either; "
+                                          "tmx9ctl detect looks for it at every rate")
+                               .arg(baud);
             return {result.outcome.status, message};
         }
         const Comparison comparison = compareConfiguration(expected, *result.configuration);
-        if (!comparison.differences.isEmpty())
-            return {VerifyMismatch,
-                    QStringLiteral("written and acknowledged, but the radio reports otherwise: "
-                                   "%1; write again, or check the radio")
-                        .arg(comparison.differences.join(QStringLiteral("; ")))};
+        if (!comparison.differences.isEmpty()) {
+            QString message =
+                QStringLiteral("written and acknowledged, but the radio reports otherwise: %1; ")
+                    .arg(comparison.differences.join(QStringLiteral("; ")));
+            // It may have switched after the first frame that set its rate, and then heard
+            // nothing of the rest of the plan.
+            message += speaks != baud
+                           ? QStringLiteral("it took its new rate during the write, so what "
+                                            "followed may not have reached it: write again "
+                                            "with --baud %1")
+                                 .arg(newBaud)
+                           : QStringLiteral("write again, or check the radio");
+            return {VerifyMismatch, message};
+        }
         QString message = QStringLiteral("written, acknowledged and verified");
+        if (speaks != baud)
+            message += QStringLiteral("; the radio now speaks %1 baud").arg(speaks);
         if (!comparison.unchecked.isEmpty())
             message += QStringLiteral("; not checked, an older radio does not report them: %1")
                            .arg(comparison.unchecked.join(QStringLiteral(", ")));
         return {Success, message};
+    }
+
+    void noPortsMessage()
+    {
+        err_ << "tmx9ctl: no serial port can be opened now: check that the radio's cable or "
+                "adapter is plugged in, and that you may use serial ports (group dialout)\n";
     }
 
     void fail(const QString &port, const Outcome &outcome)
@@ -453,7 +705,7 @@ QString exitStatusHelp()
         "  1  usage: bad command line, or the trace or output file cannot be written\n"
         "  2  the profile cannot be read or is invalid; nothing was sent\n"
         "  3  a port cannot be opened, or failed during the exchange\n"
-        "  4  a radio did not answer within 3000 ms\n"
+        "  4  a radio did not answer within 3000 ms; detect, --baud auto: at no rate\n"
         "  5  a radio's answer cannot be decoded\n"
         "  6  a radio did not acknowledge the write\n"
         "  7  a radio acknowledged the write, but the read-back differs\n"
@@ -492,6 +744,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         status = command.read();
     else if (options->command == QLatin1String("write"))
         status = command.write();
+    else if (options->command == QLatin1String("detect"))
+        status = command.detect();
     else
         status = command.writeDefault();
     trace.note(QStringLiteral("exit status %1").arg(status));

@@ -15,36 +15,49 @@ bool Trace::open(const QString &path, QString *error)
     return true;
 }
 
-void Trace::note(const QString &text)
+void Trace::note(const QString &text, const QString &tag)
 {
-    write(QStringLiteral("-- ") + text);
+    write(tag.isEmpty() ? QStringLiteral("-- ") + text
+                        : QStringLiteral("-- %1: %2").arg(tag, text));
 }
 
-void Trace::sent(const QByteArray &bytes)
+void Trace::sent(const QByteArray &bytes, const QString &tag)
 {
     if (isActive())
-        write(tmx9::formatTraceLine(tmx9::Direction::ToRadio, clock_.nsecsElapsed(), bytes,
-                                    tmx9::describeLine(bytes)));
+        traffic(tmx9::Direction::ToRadio, bytes, tmx9::describeLine(bytes), tag);
 }
 
-void Trace::received(const QByteArray &line)
+void Trace::received(const QByteArray &line, const QString &tag)
 {
     if (isActive())
-        write(tmx9::formatTraceLine(tmx9::Direction::FromRadio, clock_.nsecsElapsed(), line,
-                                    tmx9::describeLine(line)));
+        traffic(tmx9::Direction::FromRadio, line, tmx9::describeLine(line), tag);
 }
 
-void Trace::discarded(const QByteArray &bytes)
+void Trace::discarded(const QByteArray &bytes, const QString &tag)
 {
     if (isActive())
-        write(tmx9::formatTraceLine(tmx9::Direction::FromRadio, clock_.nsecsElapsed(), bytes,
-                                    QStringLiteral("no CR LF, discarded")));
+        traffic(tmx9::Direction::FromRadio, bytes, QStringLiteral("no CR LF, discarded"), tag);
+}
+
+void Trace::traffic(tmx9::Direction direction, const QByteArray &bytes, const QString &summary,
+                    const QString &tag)
+{
+    // Timed under the lock, so that the times in the file never go backwards.
+    const QMutexLocker lock(&mutex_);
+    const QString line = tmx9::formatTraceLine(direction, clock_.nsecsElapsed(), bytes, summary);
+    put(tag.isEmpty() ? line : QStringLiteral("%1  [%2]").arg(line, tag));
 }
 
 void Trace::write(const QString &line)
 {
     if (!isActive())
         return;
+    const QMutexLocker lock(&mutex_);
+    put(line);
+}
+
+void Trace::put(const QString &line)
+{
     file_.write(line.toUtf8() + '\n');
     file_.flush();
 }

@@ -31,4 +31,22 @@ inline constexpr int kTableRecords = 20; // records in a channel table response
 inline constexpr int kReadTimeoutMs = 3000; // a read request's answers, at the latest
 inline constexpr int kFrameSpacingMs = 100; // after every write of a transmission
 
+// Bytes of a whole answer to a read request: the parameter response of a newer radio and the
+// channel table response, each with its 9 bytes of frame ("$$RI", marker, length, checksum, CR LF).
+inline constexpr int kFrameOverhead = 9;
+inline constexpr int kReadAnswerBytes =
+    (kNewerBlockLength + kFrameOverhead) + (kTableRecords * kRecordSize + kFrameOverhead);
+
+// Computer-side rates in the order a search tries them: the radio's own rates, fastest first,
+// then 4800, which the window offers although no radio is set to it.
+inline constexpr int kSearchRates[] = {115200, 38400, 19200, 9600, 4800};
+
+// What a search waits at each rate for the answer. A radio at 9600 needs 227 bytes x 10 bits
+// (8N1) / 9600 baud = 236.5 ms on the wire for the whole answer; the simulated radio starts
+// answering within 0.3 ms of the request (measured through a pseudo-terminal). 300 ms leaves
+// about 60 ms for a slower radio and a busy computer, and keeps a search of all five rates
+// on an empty port near 1.5 s.
+inline constexpr int kSearchWaitMs = 300;
+static_assert(kReadAnswerBytes * 10 * 1000 / 9600 + 1 < kSearchWaitMs);
+
 } // namespace tmx9

@@ -21,13 +21,14 @@ done
 build="$here/build/bench"
 cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTMX9_BUILD_TESTS=OFF \
     -DTMX9_BUILD_BENCH=ON >/dev/null
-targets=(bench_table bench_shown_window bench_shown_bare bench_shown_label)
+targets=(bench_table bench_shown_window bench_shown_bare bench_shown_label bench_cli)
 [ "$receiver" -eq 1 ] && targets+=(bench_receiver)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
 echo "$(date '+%Y-%m-%d'), $(nproc) cores, $(uname -m); figures of one run on this machine"
 echo
 QT_QPA_PLATFORM=offscreen "$build/bench/bench_table" "${args[@]}"
+"$build/bench/bench_cli" "${args[@]}" # more rows of the same table
 if [ "$receiver" -eq 1 ]; then
     echo
     "$build/bench/bench_receiver" --benchmark_min_time=0.2

@@ -97,4 +97,12 @@ std::optional<Inbound> InboundSplitter::abandonPartialFrame()
     return skipToNextLeadIn();
 }
 
+QByteArray InboundSplitter::takePending()
+{
+    const QByteArray pending = bytes_.mid(head_);
+    bytes_.clear();
+    head_ = 0;
+    return pending;
+}
+
 } // namespace tmx9sim

@@ -37,6 +37,8 @@ public:
     std::optional<Inbound> abandonPartialFrame();
 
     int pendingBytes() const { return bytes_.size() - head_; }
+    // Everything not cut yet; cutting starts afresh with the next append().
+    QByteArray takePending();
 
 private:
     enum class FrameState { NotAFrame, Partial, Complete, Broken };

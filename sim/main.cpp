@@ -64,8 +64,9 @@ int main(int argc, char *argv[])
         "\"SET FSK\"). Runs until Ctrl-C or SIGTERM, or until a fault closes the line.\n"
         "\n"
         "Example: tmx9-sim --link /tmp/tmx9, then open /tmp/tmx9 in any serial program\n"
-        "(the baud rate does not matter on a pseudo-terminal). Options marked Fault make\n"
-        "the radio misbehave on purpose."));
+        "at 115200 baud. Like a radio, it hears only its own serial rate, which a write\n"
+        "can change (after acknowledging that write); --any-baud for programs that cannot\n"
+        "set a rate. Options marked Fault make the radio misbehave on purpose."));
     parser.addHelpOption();
     parser.addVersionOption();
     tmx9sim::addSimOptions(parser);

@@ -1,5 +1,7 @@
 #include "pseudoterminal.h"
 
+#include "linerate.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -141,6 +143,11 @@ void PseudoTerminal::discardUnread()
         writeNotifier_->setEnabled(false);
     if (slave_ >= 0)
         ::tcflush(slave_, TCIFLUSH);
+}
+
+int PseudoTerminal::toolSendRate() const
+{
+    return slaveSendRate(master_);
 }
 
 void PseudoTerminal::readMaster()

@@ -29,6 +29,9 @@ public:
     int unreadBytes() const;
     // Drops them, as a real line drops what arrives while the port is closed.
     void discardUnread();
+    // The rate the tool's side has set for sending, read now (it may change at any time); 0
+    // when unknown. Before any program sets one, the pseudo-terminal's own default (38400).
+    int toolSendRate() const;
 
 signals:
     // Every read of the master, in arrival order.

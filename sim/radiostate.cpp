@@ -204,6 +204,13 @@ bool RadioState::setSettings(const tmx9::RadioSettings &settings)
     return true;
 }
 
+int RadioState::serialRate() const
+{
+    if (reg::kSerialBaud >= block_.size())
+        return 0;
+    return tmx9::decode(tmx9::Field::SerialBaud, reg(reg::kSerialBaud)).value_or(QString()).toInt();
+}
+
 QString RadioState::text(int first, int count) const
 {
     QByteArray bytes = block_.mid(first, count);

@@ -53,6 +53,10 @@ public:
     // nothing stored, when a text is not an option of its field or a frequency is out of range.
     bool setSettings(const tmx9::RadioSettings &settings);
 
+    // The serial rate in bits per second that register 15 selects; 0 for a code the radio does
+    // not know (or a block too short to hold it).
+    int serialRate() const;
+
     QString serialNumber() const;
     // Cut to six bytes of UTF-8; shorter texts end with zero bytes.
     void setSerialNumber(const QString &text);

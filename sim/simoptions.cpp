@@ -15,6 +15,7 @@ const QString kFirmwareVersion = QStringLiteral("firmware-version");
 const QString kChannelTableFirst = QStringLiteral("channel-table-first");
 const QString kQuietCommands = QStringLiteral("quiet-commands");
 const QString kState = QStringLiteral("state");
+const QString kAnyBaud = QStringLiteral("any-baud");
 const QString kSilent = QStringLiteral("silent");
 const QString kNoAck = QStringLiteral("no-ack");
 const QString kAckDelay = QStringLiteral("ack-delay");
@@ -73,6 +74,10 @@ void addSimOptions(QCommandLineParser &parser)
                         "parameterBlock, channelRecords, settings, serialNumber, "
                         "firmwareVersion). Other options override it."),
          QStringLiteral("FILE")},
+        {kAnyBaud,
+         QStringLiteral("Hear the program at whatever baud rate it set. Without it the radio "
+                        "hears only its own serial rate (115200 unless changed); bytes sent at "
+                        "another rate are noise and get no answer.")},
         {kSilent, QStringLiteral("Fault: read everything, apply nothing, answer nothing.")},
         {kNoAck, QStringLiteral("Fault: apply write frames without acknowledging them.")},
         {kAckDelay, QStringLiteral("Fault: send each write acknowledgement MS milliseconds late."),
@@ -133,6 +138,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions *options, QStri
     result.statePath = parser.value(kState);
     result.channelTableFirst = parser.isSet(kChannelTableFirst);
     result.commandReplies = !parser.isSet(kQuietCommands);
+    result.anyBaud = parser.isSet(kAnyBaud);
 
     Faults &faults = result.faults;
     faults.silent = parser.isSet(kSilent);
@@ -178,6 +184,7 @@ bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
     radio.setState(state);
     radio.setChannelTableFirst(options.channelTableFirst);
     radio.setCommandReplies(options.commandReplies);
+    radio.setAnyBaud(options.anyBaud);
     radio.setFaults(options.faults);
     return true;
 }

@@ -21,6 +21,7 @@ struct SimOptions
     std::optional<QString> firmwareVersion;
     bool channelTableFirst = false;
     bool commandReplies = true;
+    bool anyBaud = false;
     Faults faults;
     QString logPath; // empty: standard error
     bool quiet = false;

@@ -5,6 +5,7 @@
 #include "responses.h"
 
 #include <QFileDevice>
+#include <QScopedValueRollback>
 
 namespace tmx9sim {
 
@@ -77,9 +78,13 @@ bool SimRadio::start(QString *error)
     ++generation_;
     splitter_ = InboundSplitter();
     readRequests_ = writeFrames_ = writesApplied_ = acknowledgements_ = 0;
+    heldRate_ = delayedAcks_ = 0;
     bytesSentSinceFaults_ = 0;
     writeFramesSinceFaults_ = 0;
-    writeLog(QStringLiteral("-- line open at %1").arg(pty_.slavePath()));
+    writeLog(QStringLiteral("-- line open at %1, listening at %2 baud%3")
+                 .arg(pty_.slavePath())
+                 .arg(listeningRate())
+                 .arg(anyBaud_ ? QStringLiteral(" (or any other rate)") : QString()));
     return true;
 }
 
@@ -119,8 +124,39 @@ void SimRadio::onReceived(const QByteArray &chunk)
     emit chunkReceived(chunk);
     if (closing_)
         return;
+    // Read for every chunk: the tool may change its rate at any time, even with the port open.
+    // Bytes the radio has not read yet count as sent at the rate in force now, like bytes still
+    // in a UART's buffer; so do those of a tool that closes at once, since closing restores the
+    // settings it found.
+    const int toolRate = pty_.toolSendRate();
+    const int ownRate = listeningRate();
+    if (!anyBaud_ && toolRate > 0 && ownRate > 0 && toolRate != ownRate) {
+        hearNoise(chunk, toolRate, now);
+        return;
+    }
     splitter_.append(chunk);
     drain(now);
+}
+
+void SimRadio::hearNoise(const QByteArray &chunk, int toolRate, qint64 timeNs)
+{
+    // A UART at the wrong rate sees framing errors and garbage: nothing in it can be decoded, and
+    // it spoils whatever was half received before it.
+    partialFrameTimer_.stop();
+    const QByteArray cut = splitter_.takePending();
+    if (!cut.isEmpty())
+        logNoise(cut, timeNs, QStringLiteral("noise, cut short"));
+    logNoise(chunk, timeNs,
+             QStringLiteral("noise: sent at %1 baud, the radio listens at %2 baud")
+                 .arg(toolRate)
+                 .arg(listeningRate()));
+}
+
+void SimRadio::logNoise(const QByteArray &bytes, qint64 timeNs, const QString &summary)
+{
+    if (recordTraffic_)
+        receivedLines_.append({TrafficEntry::Direction::ToRadio, timeNs, bytes});
+    writeLog(tmx9::formatTraceLine(tmx9::Direction::ToRadio, timeNs, bytes, summary));
 }
 
 void SimRadio::drain(qint64 timeNs)
@@ -146,13 +182,12 @@ void SimRadio::onPartialFrameStale()
 
 void SimRadio::handle(const Inbound &unit, qint64 timeNs)
 {
-    if (recordTraffic_)
-        receivedLines_.append({TrafficEntry::Direction::ToRadio, timeNs, unit.bytes});
     if (unit.kind == Inbound::Kind::Noise) {
-        writeLog(tmx9::formatTraceLine(tmx9::Direction::ToRadio, timeNs, unit.bytes,
-                                       QStringLiteral("noise, skipped")));
+        logNoise(unit.bytes, timeNs, QStringLiteral("noise, skipped"));
         return;
     }
+    if (recordTraffic_)
+        receivedLines_.append({TrafficEntry::Direction::ToRadio, timeNs, unit.bytes});
     writeLog(tmx9::formatTraceLine(tmx9::Direction::ToRadio, timeNs, unit.bytes + tmx9::kCrLf,
                                    tmx9::describeLine(unit.bytes)));
     emit lineReceived(unit.bytes);
@@ -191,13 +226,19 @@ QString SimRadio::handleFrame(const QByteArray &frame)
         return QStringLiteral("ignored");
     const auto startRegister = static_cast<unsigned char>(frame.at(kBodyOffset));
     const QByteArray data = frame.mid(kBodyOffset + 1, length - 1);
+    const int rateBefore = listeningRate();
     if (!state_.write(startRegister, data))
         return QStringLiteral("no such registers, ignored");
     ++writesApplied_;
+    if (heldRate_ == 0 && state_.serialRate() != rateBefore)
+        heldRate_ = rateBefore;
     emit writeApplied(startRegister, data);
-    if (faults_.noAck)
+    if (faults_.noAck) {
+        switchRateWhenSent();
         return QStringLiteral("applied, not acknowledged");
+    }
     acknowledge(startRegister);
+    switchRateWhenSent();
     return QString();
 }
 
@@ -252,9 +293,13 @@ void SimRadio::acknowledge(unsigned char startRegister)
         sendFrame(ack);
         return;
     }
+    ++delayedAcks_;
     QTimer::singleShot(faults_.ackDelayMs, this, [this, ack, run = generation_] {
-        if (run == generation_)
-            sendFrame(ack);
+        if (run != generation_)
+            return;
+        --delayedAcks_;
+        sendFrame(ack);
+        switchRateWhenSent();
     });
 }
 
@@ -262,6 +307,8 @@ void SimRadio::sendFrame(QByteArray frame)
 {
     if (faults_.badChecksum)
         spoilChecksum(frame);
+    // The transmitter may release the stray bytes at once: the frame is not queued yet then.
+    const QScopedValueRollback<bool> queuing(queuingFrame_, true);
     if (!faults_.strayBytes.isEmpty())
         transmitter_.send(faults_.strayBytes, QStringLiteral("stray bytes"));
     transmitter_.send(frame, tmx9::describeLine(frame));
@@ -275,8 +322,10 @@ void SimRadio::sendText(const QByteArray &text)
 void SimRadio::onChunkReady(const QByteArray &chunk, const QString &summary, int offset, int size)
 {
     // Silence also holds back what was queued or delayed before the radio fell silent.
-    if (closing_ || faults_.silent)
+    if (closing_ || faults_.silent) {
+        switchRateWhenSent();
         return;
+    }
     QByteArray out = chunk;
     bool closeAfter = false;
     if (faults_.closeAfterBytes >= 0) {
@@ -301,8 +350,19 @@ void SimRadio::onChunkReady(const QByteArray &chunk, const QString &summary, int
         writeLog(tmx9::formatTraceLine(tmx9::Direction::FromRadio, now, out, text));
         emit chunkSent(out);
     }
+    switchRateWhenSent();
     if (closeAfter)
         closeLine(QStringLiteral("after %1 bytes").arg(faults_.closeAfterBytes));
+}
+
+void SimRadio::switchRateWhenSent()
+{
+    if (heldRate_ == 0 || queuingFrame_ || delayedAcks_ > 0 || !transmitter_.isIdle())
+        return;
+    heldRate_ = 0;
+    const int rate = listeningRate();
+    writeLog(rate > 0 ? QStringLiteral("-- serial rate now %1 baud").arg(rate)
+                      : QStringLiteral("-- serial rate code unknown: every rate is heard"));
 }
 
 void SimRadio::closeLine(const QString &why)

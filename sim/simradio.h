@@ -20,6 +20,10 @@ namespace tmx9sim {
 // and channel table responses, applies and acknowledges write frames, and obeys the text
 // commands. Runs on the thread that owns it; every wait is an event-loop timer, so the tool and
 // the radio can share one thread.
+//
+// It hears only its own serial rate (register 15): bytes the tool sends at another rate are line
+// noise, logged as such and never answered. A write that changes the rate takes effect once the
+// radio has nothing left to send, so its acknowledgement still leaves at the old rate.
 class SimRadio : public QObject
 {
     Q_OBJECT
@@ -40,15 +44,27 @@ public:
     void discardUnread() { pty_.discardUnread(); }
 
     const RadioState &state() const { return state_; }
-    void setState(const RadioState &state) { state_ = state; }
+    void setState(const RadioState &state)
+    {
+        state_ = state;
+        heldRate_ = 0;
+    }
     Firmware firmware() const { return state_.firmware(); }
     void setFirmware(Firmware firmware) { state_.setFirmware(firmware); }
     QByteArray parameterBlock() const { return state_.parameterBlock(); }
-    void setParameterBlock(const QByteArray &block) { state_.setParameterBlock(block); }
+    void setParameterBlock(const QByteArray &block)
+    {
+        state_.setParameterBlock(block);
+        heldRate_ = 0;
+    }
     QByteArray channelRecords() const { return state_.channelRecords(); }
     bool setChannelRecords(const QByteArray &records) { return state_.setChannelRecords(records); }
     tmx9::RadioSettings settings() const { return state_.settings(); }
-    bool setSettings(const tmx9::RadioSettings &settings) { return state_.setSettings(settings); }
+    bool setSettings(const tmx9::RadioSettings &settings)
+    {
+        heldRate_ = 0;
+        return state_.setSettings(settings);
+    }
     QString serialNumber() const { return state_.serialNumber(); }
     void setSerialNumber(const QString &text) { state_.setSerialNumber(text); }
     QString firmwareVersion() const { return state_.firmwareVersion(); }
@@ -60,6 +76,14 @@ public:
     // "OK" / "ERROR" lines after text commands (on by default; the tool drops them).
     bool commandReplies() const { return commandReplies_; }
     void setCommandReplies(bool on) { commandReplies_ = on; }
+
+    // The rate in bits per second the radio hears now: its serial-rate register, or the old rate
+    // while the acknowledgement of a write that changed it is still to leave. 0: a code the
+    // radio does not know, and then every rate is heard.
+    int listeningRate() const { return heldRate_ > 0 ? heldRate_ : state_.serialRate(); }
+    // On: bytes are heard whatever rate the tool set, for programs that cannot set one.
+    bool anyBaud() const { return anyBaud_; }
+    void setAnyBaud(bool on) { anyBaud_ = on; }
 
     Faults faults() const { return faults_; }
     void setFaults(const Faults &faults);
@@ -96,6 +120,10 @@ private:
     void drain(qint64 timeNs);
     void onPartialFrameStale();
     void handle(const Inbound &unit, qint64 timeNs);
+    void hearNoise(const QByteArray &chunk, int toolRate, qint64 timeNs);
+    void logNoise(const QByteArray &bytes, qint64 timeNs, const QString &summary);
+    // Ends a hold on the old rate once no acknowledgement is waiting to leave.
+    void switchRateWhenSent();
     // Both return a note for the log when the unit was not acted on as usual.
     QString handleFrame(const QByteArray &frame);
     QString handleLine(const QByteArray &line);
@@ -113,6 +141,10 @@ private:
     Faults faults_;
     bool channelTableFirst_ = false;
     bool commandReplies_ = true;
+    bool anyBaud_ = false;
+    int heldRate_ = 0;    // > 0: still listening at this rate, see listeningRate()
+    int delayedAcks_ = 0; // acknowledgements waiting for their delay (a fault)
+    bool queuingFrame_ = false;
 
     PseudoTerminal pty_;
     InboundSplitter splitter_;

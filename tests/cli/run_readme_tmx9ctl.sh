@@ -42,6 +42,8 @@ for command in "${commands[@]}"; do
     [[ $command == "tmx9ctl "* ]] || fail "not a tmx9ctl command: $command"
     here=$(sed "s|/dev/ttyUSB\([01]\)\b|$scratch/ttyUSB\1|g" <<<"$command")
     [[ $here != */dev/* ]] || fail "would open a port of this machine: $command"
+    # Without --port, detect would try every port of the machine.
+    [[ $here != *" detect"* || $here == *--port* ]] || fail "would try the machine's ports: $command"
     PATH="$bin:$PATH" bash -c "$here" >out 2>&1 || fail "$command: $(cat out)"
 done
 grep -qE '^-> +[0-9]+\.[0-9]{3} ms  .*  read request$' trace.txt || fail "trace.txt: no read-back"

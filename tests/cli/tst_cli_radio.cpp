@@ -41,9 +41,11 @@ Result ctl(const QStringList &arguments)
     return result;
 }
 
+// These radios hear any rate: the tests here set rates in profiles without meaning to switch.
 std::unique_ptr<SimRadio> startRadio()
 {
     auto radio = std::make_unique<SimRadio>();
+    radio->setAnyBaud(true);
     return radio->start() ? std::move(radio) : nullptr;
 }
 
@@ -442,6 +444,14 @@ private slots:
         QTest::newRow("no-verify for read") << QStringList{"read", "--port", "P", "--no-verify"};
         QTest::newRow("baud 57600") << QStringList{"read", "--port", "P", "--baud", "57600"};
         QTest::newRow("trace unwritable") << QStringList{"read", "--port", "P", "--trace", "/no/t"};
+        QTest::newRow("baud Auto") << QStringList{"read", "--port", "P", "--baud", "Auto"};
+        QTest::newRow("baud auto, JSON, two ports")
+            << QStringList{"read", "--port", "P", "--port", "Q", "--baud", "auto", "--json"};
+        QTest::newRow("a port twice") << QStringList{"default", "--port", "P", "--port", "P"};
+        QTest::newRow("detect with a baud rate")
+            << QStringList{"detect", "--port", "P", "--baud", "auto"};
+        QTest::newRow("detect with out") << QStringList{"detect", "--port", "P", "--out", "f"};
+        QTest::newRow("detect, no-verify") << QStringList{"detect", "--port", "P", "--no-verify"};
     }
 
     void usageErrors()

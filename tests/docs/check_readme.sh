@@ -14,7 +14,7 @@ declare -A runBy=(
     ["./test.sh"]=.ci/run
     ["sudo usermod -aG dialout \"\$USER\""]=readme_dialout
     ["./run.sh --sim --link /tmp/tmx9"]=readme_simulated_radio
-    ["printf '\$\$01LOG RADIOINFO\\r\\n' > /tmp/tmx9; timeout 2 head -n1 /tmp/tmx9"]=readme_simulated_radio
+    ["stty -F /tmp/tmx9 115200; printf '\$\$01LOG RADIOINFO\\r\\n' > /tmp/tmx9; timeout 2 head -n1 /tmp/tmx9"]=readme_simulated_radio
     ["cpack --config build/test/CPackConfig.cmake -B build/package"]=package
     # apt-get install --simulate, in the package test: installing for real needs root.
     ["sudo apt install ./build/package/tmx9-config_*.deb"]=package
@@ -25,6 +25,8 @@ declare -A runBy=(
     ["tmx9ctl write --port /dev/ttyUSB0 radio.json"]=readme_tmx9ctl
     ["tmx9ctl write --port /dev/ttyUSB0 --port /dev/ttyUSB1 examples/profile.json"]=readme_tmx9ctl
     ["tmx9ctl default --port /dev/ttyUSB0 --trace trace.txt"]=readme_tmx9ctl
+    ["tmx9ctl detect --port /dev/ttyUSB0 --port /dev/ttyUSB1"]=readme_tmx9ctl
+    ["tmx9ctl read --port /dev/ttyUSB0 --baud auto"]=readme_tmx9ctl
     # The table is the first half of what --receiver prints.
     ["scripts/bench.sh"]=readme_benchmarks
     ["scripts/bench.sh --receiver"]=readme_benchmarks

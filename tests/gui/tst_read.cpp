@@ -95,7 +95,7 @@ private slots:
 
         WindowDriver driver;
         MessageBoxWatcher boxes;
-        driver.openPort(radio.slavePath());
+        driver.openPort(radio.slavePath(), settings.serialBaud);
         QVERIFY(boxes.waitForCount(1));
         QCOMPARE(boxes.last().icon, QMessageBox::Information);
         QCOMPARE(boxes.last().title, QStringLiteral("information"));

@@ -39,6 +39,8 @@ private slots:
         QFETCH(bool, oldFirmware);
         SimRadio radio;
         radio.setFirmware(oldFirmware ? Firmware::Old : Firmware::New);
+        // The serial rate is written like any other setting here; the windows stay at 115200.
+        radio.setAnyBaud(true);
         QVERIFY(radio.start());
         QRandomGenerator random(oldFirmware ? 68 : 69);
         MessageBoxWatcher boxes;

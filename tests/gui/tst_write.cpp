@@ -239,6 +239,28 @@ private slots:
         }
     }
 
+    // The window keeps its own rate: after writing a new serial rate into the radio, the next
+    // Read at the old rate goes unheard.
+    void newSerialRateMakesTheNextReadFail()
+    {
+        Rig rig;
+        QVERIFY(rig.open());
+        rig.driver->window().findChild<QCheckBox *>("checkBox")->setChecked(true);
+        rig.driver->combo("com_7")->setCurrentText("9600");
+
+        rig.driver->click("open_port_3");
+        QVERIFY(rig.boxes.waitForCount(1));
+        QCOMPARE(rig.boxes.last().text, QStringLiteral("Write completed"));
+        QCOMPARE(rig.radio.settings().serialBaud, QStringLiteral("9600"));
+        QCOMPARE(rig.radio.listeningRate(), 9600);
+
+        rig.boxes.clear();
+        rig.driver->click("open_port_2");
+        QVERIFY(rig.boxes.waitForCount(1, 5000));
+        QCOMPARE(rig.boxes.last().text, QStringLiteral("Read failed"));
+        QCOMPARE(rig.radio.readRequests(), 1); // the one on opening the port
+    }
+
     void lateAcknowledgementCountsForNoLaterWrite()
     {
         Rig rig;

@@ -11,7 +11,29 @@
 #include <termios.h>
 #include <unistd.h>
 
-RawClient::RawClient(const QString &path)
+namespace {
+
+speed_t speedOf(int baud)
+{
+    switch (baud) {
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 115200:
+        return B115200;
+    default:
+        return B0;
+    }
+}
+
+} // namespace
+
+RawClient::RawClient(const QString &path, int baud)
 {
     clock_.start();
     fd_ = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -22,6 +44,7 @@ RawClient::RawClient(const QString &path)
         ::cfmakeraw(&settings);
         ::tcsetattr(fd_, TCSANOW, &settings);
     }
+    setBaud(baud);
     notifier_ = new QSocketNotifier(fd_, QSocketNotifier::Read);
     QObject::connect(notifier_, &QSocketNotifier::activated, [this] { readAvailable(); });
 }
@@ -43,6 +66,13 @@ void RawClient::send(const QByteArray &bytes)
         else if (written < 0 && errno != EAGAIN && errno != EINTR)
             break;
     }
+}
+
+bool RawClient::setBaud(int baud)
+{
+    termios settings{};
+    return fd_ >= 0 && speedOf(baud) != B0 && ::tcgetattr(fd_, &settings) == 0 &&
+           ::cfsetspeed(&settings, speedOf(baud)) == 0 && ::tcsetattr(fd_, TCSANOW, &settings) == 0;
 }
 
 void RawClient::readAvailable()

@@ -20,13 +20,16 @@ public:
         QByteArray bytes;
     };
 
-    explicit RawClient(const QString &path);
+    // Opens at `baud`, the simulated radio's default rate unless told otherwise.
+    explicit RawClient(const QString &path, int baud = 115200);
     ~RawClient();
     RawClient(const RawClient &) = delete;
     RawClient &operator=(const RawClient &) = delete;
 
     bool isOpen() const { return fd_ >= 0; }
     void send(const QByteArray &bytes);
+    // The rate the radio's side reads from the line's settings: 4800 to 115200, else false.
+    bool setBaud(int baud);
 
     // Runs the event loop until `count` lines have arrived in all, or `timeoutMs` passed.
     bool waitForLines(int count, int timeoutMs = 2000);

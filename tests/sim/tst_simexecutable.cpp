@@ -19,6 +19,8 @@ private slots:
     void servesUntilTerminated();
     void rejectsUnusableOptions_data();
     void rejectsUnusableOptions();
+    void anyBaudOption_data();
+    void anyBaudOption();
 };
 
 void TestSimExecutable::servesUntilTerminated()
@@ -92,6 +94,47 @@ void TestSimExecutable::rejectsUnusableOptions()
     QVERIFY(sim.exitCode() != 0);
     QCOMPARE(sim.readAllStandardOutput(), QByteArray()); // no port announced
     QVERIFY(sim.readAllStandardError().startsWith("tmx9-sim: "));
+}
+
+void TestSimExecutable::anyBaudOption_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("heard");
+    QTest::newRow("own rate only") << QStringList() << false;
+    QTest::newRow("--any-baud") << QStringList{QStringLiteral("--any-baud")} << true;
+}
+
+void TestSimExecutable::anyBaudOption()
+{
+    QFETCH(QStringList, options);
+    QFETCH(bool, heard);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString log = dir.filePath(QStringLiteral("traffic.log"));
+    QProcess sim;
+    sim.start(QStringLiteral(TMX9_SIM_EXECUTABLE),
+              QStringList{QStringLiteral("--log"), log} + options);
+    QVERIFY(sim.waitForStarted());
+    QVERIFY(QTest::qWaitFor([&] { return sim.canReadLine(); }, 5000));
+    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
+
+    RawClient client(path, 4800);
+    client.send(tmx9::readRequest());
+    if (heard) {
+        QVERIFY(client.waitForLines(2));
+    } else {
+        const auto logged = [&] {
+            QFile file(log);
+            return file.open(QIODevice::ReadOnly) &&
+                   file.readAll().contains(
+                       "noise: sent at 4800 baud, the radio listens at 115200 baud");
+        };
+        QVERIFY(QTest::qWaitFor(logged, 5000));
+        QVERIFY(client.lines().isEmpty());
+    }
+    sim.terminate();
+    QVERIFY(sim.waitForFinished(5000));
 }
 
 QTEST_GUILESS_MAIN(TestSimExecutable)

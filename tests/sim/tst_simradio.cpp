@@ -87,6 +87,10 @@ private slots:
     void answersWaitForAClosedPort_data();
     void answersWaitForAClosedPort();
     void trafficIsRecordedAndLogged();
+    void hearsOnlyItsOwnRate_data();
+    void hearsOnlyItsOwnRate();
+    void rateChangingWriteSwitchesAfterTheAck_data();
+    void rateChangingWriteSwitchesAfterTheAck();
 };
 
 void TestSimRadio::readAnswerDecodesToState_data()
@@ -117,7 +121,7 @@ void TestSimRadio::readAnswerDecodesToState()
     radio.setFirmwareVersion(QStringLiteral("V9.87"));
     radio.setChannelTableFirst(channelTableFirst);
     QVERIFY(radio.start());
-    RawClient client(radio.slavePath());
+    RawClient client(radio.slavePath(), 9600);
     QVERIFY(client.isOpen());
 
     client.send(tmx9::readRequest());
@@ -184,6 +188,8 @@ void TestSimRadio::writePlansChangeState()
 
     SimRadio radio;
     QVERIFY(radio.setSettings(before));
+    // The plans change the serial rate too; here only what lands in the registers counts.
+    radio.setAnyBaud(true);
     QVERIFY(radio.start());
     RawClient client(radio.slavePath());
     QVERIFY(!plan.isEmpty());
@@ -389,6 +395,7 @@ void TestSimRadio::answersWaitForAClosedPort()
     QFETCH(int, linesOnReopen);
 
     SimRadio radio;
+    radio.setAnyBaud(true); // a bare open() sets no rate
     QVERIFY(radio.start());
     {
         // Asks, then closes the port before the answer can be read.
@@ -444,6 +451,116 @@ void TestSimRadio::trafficIsRecordedAndLogged()
              (QStringList{QStringLiteral("read request"), QStringLiteral("parameter response N=69"),
                           QStringLiteral("channel table response")}));
     QVERIFY(logLines.first().contains(radio.slavePath()));
+}
+
+void TestSimRadio::hearsOnlyItsOwnRate_data()
+{
+    QTest::addColumn<int>("radioRate");
+    QTest::addColumn<int>("toolRate");
+    QTest::addColumn<bool>("anyBaud");
+
+    const int radioRates[] = {115200, 38400, 19200, 9600};
+    const int toolRates[] = {115200, 38400, 19200, 9600, 4800};
+    for (const int radioRate : radioRates) {
+        for (const int toolRate : toolRates)
+            QTest::addRow("radio %d, tool %d", radioRate, toolRate)
+                << radioRate << toolRate << false;
+    }
+    QTest::newRow("radio 9600, tool 115200, any rate") << 9600 << 115200 << true;
+    QTest::newRow("radio 115200, tool 4800, any rate") << 115200 << 4800 << true;
+}
+
+void TestSimRadio::hearsOnlyItsOwnRate()
+{
+    QFETCH(int, radioRate);
+    QFETCH(int, toolRate);
+    QFETCH(bool, anyBaud);
+
+    QBuffer log;
+    log.open(QIODevice::WriteOnly);
+    SimRadio radio;
+    radio.setLogDevice(&log);
+    radio.setAnyBaud(anyBaud);
+    auto settings = tmx9::defaultSettings();
+    settings.serialBaud = QString::number(radioRate);
+    QVERIFY(radio.setSettings(settings));
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath(), toolRate);
+
+    // A request at the tool's rate, then one at the radio's: the radio handles them in order,
+    // so once it has taken both, an answer to the first can no longer be on its way.
+    client.send(tmx9::readRequest());
+    QTRY_COMPARE(radio.receivedLines().size(), 1);
+    QVERIFY(client.setBaud(radioRate));
+    client.send(tmx9::readRequest());
+    QTRY_COMPARE(radio.receivedLines().size(), 2);
+
+    const bool heard = anyBaud || toolRate == radioRate;
+    QCOMPARE(radio.readRequests(), heard ? 2 : 1);
+    QVERIFY(client.waitForLines(heard ? 4 : 2));
+    QCOMPARE(countKind(client.lines(), tmx9::LineKind::Parameters), heard ? 2 : 1);
+    const QString noise = QStringLiteral("noise: sent at %1 baud, the radio listens at %2 baud")
+                              .arg(toolRate)
+                              .arg(radioRate);
+    QCOMPARE(QString::fromUtf8(log.data()).contains(noise), !heard);
+}
+
+void TestSimRadio::rateChangingWriteSwitchesAfterTheAck_data()
+{
+    QTest::addColumn<QString>("oldRate");
+    QTest::addColumn<QString>("newRate");
+    QTest::newRow("115200 to 38400") << "115200"
+                                     << "38400";
+    QTest::newRow("115200 to 9600") << "115200"
+                                    << "9600";
+    QTest::newRow("19200 to 115200") << "19200"
+                                     << "115200";
+}
+
+void TestSimRadio::rateChangingWriteSwitchesAfterTheAck()
+{
+    QFETCH(QString, oldRate);
+    QFETCH(QString, newRate);
+
+    QBuffer log;
+    log.open(QIODevice::WriteOnly);
+    SimRadio radio;
+    radio.setLogDevice(&log);
+    auto settings = tmx9::defaultSettings();
+    settings.serialBaud = oldRate;
+    QVERIFY(radio.setSettings(settings));
+    QVERIFY(radio.start());
+    RawClient client(radio.slavePath(), oldRate.toInt());
+
+    settings.serialBaud = newRate;
+    const QByteArray frame = QByteArray::fromHex(tmx9::parameterFrameHex(settings).toLatin1());
+    QVERIFY(!frame.isEmpty());
+    client.send(frame);
+    QVERIFY(client.waitForLines(1));
+    QCOMPARE(tmx9::classify(client.lines().at(0)), tmx9::LineKind::WriteAck);
+    QCOMPARE(radio.settings().serialBaud, newRate);
+    QCOMPARE(radio.listeningRate(), newRate.toInt());
+    // The acknowledgement went out before the switch.
+    const QString text = QString::fromUtf8(log.data());
+    const int ack = text.indexOf(QLatin1String("write ack"));
+    QVERIFY(ack >= 0);
+    QVERIFY(ack < text.indexOf(QStringLiteral("-- serial rate now %1 baud").arg(newRate)));
+
+    // The tool's second copy and a read request, still at the old rate: noise.
+    client.send(frame);
+    QTRY_COMPARE(radio.receivedLines().size(), 2);
+    client.send(tmx9::readRequest());
+    QTRY_COMPARE(radio.receivedLines().size(), 3);
+    QVERIFY(client.setBaud(newRate.toInt()));
+    client.send(tmx9::readRequest());
+    QVERIFY(client.waitForLines(3));
+
+    QCOMPARE(radio.writesApplied(), 1);
+    QCOMPARE(radio.acknowledgements(), 1);
+    QCOMPARE(radio.readRequests(), 1);
+    const auto report = tmx9::decodeParameters(client.lines().at(1));
+    QVERIFY(report);
+    QCOMPARE(report->serialBaud.value_or(QString()), newRate);
 }
 
 QTEST_GUILESS_MAIN(TestSimRadio)

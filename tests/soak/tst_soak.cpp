@@ -97,6 +97,8 @@ private slots:
 
         SimRadio radio;
         radio.setRecordTraffic(false);
+        // The serial rate is written like any other setting here; the window stays at 115200.
+        radio.setAnyBaud(true);
         QVERIFY(radio.start());
         Faults line;
         line.paceBaud = 115200;

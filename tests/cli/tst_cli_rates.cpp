@@ -1,0 +1,315 @@
+// tmx9ctl and the radio's own serial rate: detect, --baud auto, writes that change the rate, and
+// several radios at once. The simulated radios hear only their own rate, as a real one does.
+#include "exitstatus.h"
+#include "frames.h"
+#include "portlist.h"
+#include "profile.h"
+#include "tmx9ctl.h"
+
+#include "simradio.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+using tmx9::RadioSettings;
+using tmx9sim::SimRadio;
+
+namespace {
+
+struct Result
+{
+    int status = -1;
+    QString out;
+    QString err;
+    QString text() const { return QString("status %1\n%2%3").arg(status).arg(out, err); }
+};
+
+Result ctl(const QStringList &arguments)
+{
+    Result result;
+    QTextStream out(&result.out);
+    QTextStream err(&result.err);
+    result.status = tmx9ctl::run(QStringList{"tmx9ctl"} + arguments, out, err);
+    return result;
+}
+
+// A radio at `serialBaud` with the default settings otherwise; 0: deaf and mute.
+std::unique_ptr<SimRadio> startRadio(int serialBaud = 115200)
+{
+    auto radio = std::make_unique<SimRadio>();
+    RadioSettings settings = tmx9::defaultSettings();
+    if (serialBaud > 0)
+        settings.serialBaud = QString::number(serialBaud);
+    tmx9sim::Faults faults;
+    faults.silent = serialBaud == 0;
+    radio->setFaults(faults);
+    return radio->setSettings(settings) && radio->start() ? std::move(radio) : nullptr;
+}
+
+QByteArray receivedBytes(const SimRadio &radio)
+{
+    QByteArray bytes;
+    for (const auto &entry : radio.receivedLines())
+        bytes += entry.bytes + "\r\n";
+    return bytes;
+}
+
+QStringList lines(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly | QIODevice::Text)
+               ? QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)
+               : QStringList();
+}
+
+} // namespace
+
+class CliRatesTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+    QString profileFile(const RadioSettings &settings)
+    {
+        QFile f(dir_.filePath("profile.json"));
+        return f.open(QIODevice::WriteOnly) && f.write(tmx9ctl::profileJson({settings, {}, {}})) > 0
+                   ? f.fileName()
+                   : QString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        // No test may list, let alone open, a port of this machine.
+        serialports::setCandidateSource([] { return QStringList(); });
+    }
+
+    void severalRadiosGetWhatOneGets()
+    {
+        auto alone = startRadio();
+        QVERIFY(alone);
+        QCOMPARE(ctl({"default", "--port", alone->slavePath()}).status, 0);
+        const QByteArray expected = receivedBytes(*alone);
+
+        std::unique_ptr<SimRadio> radios[6];
+        QStringList arguments{"default", "--trace", dir_.filePath("six.txt")};
+        QString out;
+        for (auto &radio : radios) {
+            QVERIFY(radio = startRadio());
+            arguments << "--port" << radio->slavePath();
+            out += radio->slavePath() + ": written, acknowledged and verified\n";
+        }
+        const Result result = ctl(arguments);
+        QVERIFY2(result.status == 0, qPrintable(result.text()));
+        QCOMPARE(result.out, out); // in the order of the ports
+        const QStringList trace = lines(dir_.filePath("six.txt"));
+        for (const auto &radio : radios) {
+            QCOMPARE(receivedBytes(*radio), expected);
+            // The trace tells the ports apart: each port's lines are what its radio received.
+            QByteArray traced;
+            static const QRegularExpression sent("^-> +[0-9.]+ ms  ([0-9A-F ]+)  .*  \\[(.+)\\]$");
+            for (const QString &line : trace) {
+                const auto match = sent.match(line);
+                if (match.hasMatch() && match.captured(2) == radio->slavePath())
+                    traced += QByteArray::fromHex(match.captured(1).toLatin1());
+            }
+            QCOMPARE(traced, expected);
+        }
+    }
+
+    void detectFindsEveryRadioRate()
+    {
+        const int rates[] = {115200, 38400, 19200, 9600, 0};
+        std::unique_ptr<SimRadio> radios[5];
+        QStringList arguments{"detect", "--trace", dir_.filePath("detect.txt")};
+        for (int i = 0; i < 5; ++i) {
+            QVERIFY(radios[i] = startRadio(rates[i]));
+            radios[i]->setSerialNumber(QString("R%1").arg(i));
+            arguments << "--port" << radios[i]->slavePath();
+        }
+        radios[3]->setFirmware(tmx9sim::Firmware::Old);
+        QString expected;
+        for (int i = 0; i < 5; ++i)
+            expected += radios[i]->slavePath() +
+                        (rates[i] ? QString(": %1 baud, serial number R%2, firmware %3, %4 "
+                                            "registers\n")
+                                        .arg(rates[i])
+                                        .arg(i)
+                                        .arg(radios[i]->firmwareVersion())
+                                        .arg(i == 3 ? 68 : 69)
+                                  : QString(": no radio answered at any rate\n"));
+        const Result result = ctl(arguments);
+        QVERIFY2(result.status == 0 && result.err.isEmpty(), qPrintable(result.text()));
+        QCOMPARE(result.out, expected);
+
+        // Every rate tried is in the trace: the deaf radio's port saw all five.
+        const QString tag = radios[4]->slavePath();
+        QStringList tried;
+        for (const QString &line : lines(dir_.filePath("detect.txt"))) {
+            if (line.startsWith("-- " + tag + ": trying "))
+                tried << line.section(' ', 3, 3);
+        }
+        QCOMPARE(tried, (QStringList{"115200", "38400", "19200", "9600", "4800"}));
+        QByteArray heard;
+        for (const auto &entry : radios[4]->traffic())
+            heard += entry.bytes;
+        QCOMPARE(heard, tmx9::readRequest().repeated(5));
+        // A radio answers only at its own rate, and the search stops there.
+        QCOMPARE(radios[3]->readRequests(), 1);
+        QCOMPARE(radios[0]->readRequests(), 1);
+    }
+
+    void detectStatuses_data()
+    {
+        QTest::addColumn<QStringList>("ports"); // R: a radio at 19200, D: deaf, X: cannot open
+        QTest::addColumn<bool>("json");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("no radio") << QStringList{"D"} << false << int(tmx9ctl::NoAnswer) << "";
+        QTest::newRow("no radio, JSON") << QStringList{"D"} << true << 4 << "";
+        QTest::newRow("named port cannot be opened")
+            << QStringList{"X", "R"} << false << int(tmx9ctl::PortUnavailable)
+            << "/nonexistent/tty: cannot open the port";
+        QTest::newRow("JSON, one found")
+            << QStringList{"R", "X", "D"} << true << 3 << "/nonexistent/tty: cannot open the port";
+        QTest::newRow("the machine's ports") << QStringList{} << true << 0 << "";
+    }
+
+    void detectStatuses()
+    {
+        QFETCH(QStringList, ports);
+        QFETCH(bool, json);
+        QFETCH(int, status);
+        QFETCH(QString, err);
+        auto radio = startRadio(19200);
+        auto deaf = startRadio(0);
+        QVERIFY(radio && deaf);
+        const QString name = radio->slavePath().mid(5); // as the machine's list names it
+        QStringList arguments{"detect"};
+        for (QString port : ports)
+            arguments << "--port"
+                      << port.replace("R", radio->slavePath())
+                             .replace("D", deaf->slavePath())
+                             .replace("X", "/nonexistent/tty");
+        if (json)
+            arguments << "--json";
+        serialports::setCandidateSource(
+            [radio = radio->slavePath()] { return QStringList{radio}; });
+        const Result result = ctl(arguments);
+        serialports::setCandidateSource([] { return QStringList(); });
+
+        QVERIFY2(result.status == status &&
+                     (err.isEmpty() ? result.err.isEmpty()
+                                    : result.err.startsWith(err) && result.err.count('\n') == 1),
+                 qPrintable(result.text()));
+        if (ports.contains("R"))
+            QVERIFY(result.out.contains(radio->slavePath() + ": 19200 baud") ||
+                    result.out.contains("\"baud\": 19200"));
+        if (!json)
+            return;
+        const QJsonArray array = QJsonDocument::fromJson(result.out.toUtf8()).array();
+        QCOMPARE(array.size(), qMax(1, ports.size()));
+        for (int i = 0; i < array.size(); ++i) {
+            const QJsonObject object = array.at(i).toObject();
+            const QString kind = ports.value(i, "R");
+            QCOMPARE(object.value("found").toBool(), kind == "R");
+            QCOMPARE(object.contains("error"), kind == "X");
+            if (kind == "R") {
+                QCOMPARE(object.value("port").toString(),
+                         ports.isEmpty() ? name : radio->slavePath());
+                QCOMPARE(object.value("baud").toInt(), 19200);
+                QCOMPARE(object.value("serialNumber").toString(), QString("SN0001"));
+                QCOMPARE(object.value("registers").toInt(), 69);
+            }
+        }
+    }
+
+    void ratesAndWrites_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // PORT and PROFILE stand for the radio's
+        QTest::addColumn<int>("radioBaud");
+        QTest::addColumn<QString>("newBaud"); // the profile's rate; empty: the defaults
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("endsAt"); // the radio's rate afterwards
+        const QString verified = "written, acknowledged and verified";
+        QTest::newRow("write to 9600, verified there")
+            << QStringList{"write", "PROFILE"} << 115200 << "9600" << 0
+            << verified + "; the radio now speaks 9600 baud\n"
+            << 9600;
+        QTest::newRow("default on a radio at 9600")
+            << QStringList{"default", "--baud", "9600"} << 9600 << "" << 0
+            << verified + "; the radio now speaks 115200 baud\n"
+            << 115200;
+        QTest::newRow("write, the rate stays") << QStringList{"write", "--baud", "38400", "PROFILE"}
+                                               << 38400 << "38400" << 0 << verified + "\n"
+                                               << 38400;
+        // The radio switches after the first parameter frame: the channel table that follows
+        // at the old rate is never heard.
+        QTest::newRow("write to 19200 and new frequencies")
+            << QStringList{"write", "PROFILE", "new frequencies"} << 115200 << "19200"
+            << int(tmx9ctl::VerifyMismatch) << "write again with --baud 19200\n"
+            << 19200;
+        QTest::newRow("auto: read at 19200") << QStringList{"read", "--baud", "auto"} << 19200 << ""
+                                             << 0 << "Serial baud rate  19200" << 19200;
+        QTest::newRow("auto: write at 38400 to 9600")
+            << QStringList{"write", "--baud", "auto", "PROFILE"} << 38400 << "9600" << 0
+            << verified + "; the radio now speaks 9600 baud\n"
+            << 9600;
+        QTest::newRow("auto: default, no radio")
+            << QStringList{"default", "--baud", "auto"} << 0 << "" << int(tmx9ctl::NoAnswer)
+            << "no radio answered at any rate (115200, 38400, 19200, 9600, 4800 baud" << 0;
+        QTest::newRow("no answer at either rate")
+            << QStringList{"write", "PROFILE", "deaf after the write"} << 115200 << "9600"
+            << int(tmx9ctl::NoAnswer) << "it did not answer at the old rate, 115200 baud, either"
+            << 9600;
+    }
+
+    void ratesAndWrites()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, radioBaud);
+        QFETCH(QString, newBaud);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        QFETCH(int, endsAt);
+        QBuffer log; // the radio's own account, shown when the row fails; outlives the radio
+        log.open(QIODevice::WriteOnly);
+        auto radio = startRadio(radioBaud);
+        QVERIFY(radio);
+        radio->setLogDevice(&log);
+        RadioSettings settings = tmx9::defaultSettings();
+        settings.serialBaud = newBaud;
+        if (arguments.removeOne("new frequencies"))
+            settings.frequencies.replace(3, "433.9250");
+        if (arguments.removeOne("deaf after the write"))
+            connect(radio.get(), &SimRadio::chunkSent, radio.get(),
+                    [&radio](const QByteArray &chunk) {
+                        if (!chunk.startsWith("$$RJ"))
+                            return;
+                        tmx9sim::Faults faults;
+                        faults.silent = true;
+                        radio->setFaults(faults);
+                    });
+        arguments.replaceInStrings("PROFILE", profileFile(settings));
+        arguments << "--port" << radio->slavePath();
+
+        const Result result = ctl(arguments);
+        QVERIFY2(result.status == status && (result.out + result.err).contains(message),
+                 qPrintable(result.text() + QString::fromUtf8(log.data())));
+        if (endsAt)
+            QCOMPARE(radio->settings().serialBaud, QString::number(endsAt));
+    }
+};
+
+QTEST_GUILESS_MAIN(CliRatesTest)
+#include "tst_cli_rates.moc"
