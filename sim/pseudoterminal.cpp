@@ -150,6 +150,11 @@ int PseudoTerminal::toolSendRate() const
     return slaveSendRate(master_);
 }
 
+bool PseudoTerminal::toolSettings(termios *settings) const
+{
+    return slave_ >= 0 && ::tcgetattr(slave_, settings) == 0;
+}
+
 void PseudoTerminal::readMaster()
 {
     QByteArray chunk;

@@ -5,6 +5,7 @@
 #include <QString>
 
 class QSocketNotifier;
+struct termios;
 
 namespace tmx9sim {
 
@@ -32,6 +33,8 @@ public:
     // The rate the tool's side has set for sending, read now (it may change at any time); 0
     // when unknown. Before any program sets one, the pseudo-terminal's own default (38400).
     int toolSendRate() const;
+    // The line settings the tool's side has set (the terminal both sides share). False when closed.
+    bool toolSettings(termios *settings) const;
 
 signals:
     // Every read of the master, in arrival order.

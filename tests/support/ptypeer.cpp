@@ -1,14 +1,10 @@
 #include "ptypeer.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTest>
+#include <QTimer>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
-#include <unistd.h>
 
 namespace {
 
@@ -37,53 +33,10 @@ int baudOf(speed_t speed)
 PtyPeer::PtyPeer()
 {
     timer.start();
-    char name[256] = {};
-    if (openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) {
-        masterFd = slaveFd = -1;
-        return;
-    }
-    termios raw{};
-    tcgetattr(slaveFd, &raw);
-    cfmakeraw(&raw);
-    tcsetattr(slaveFd, TCSANOW, &raw);
-    fcntl(masterFd, F_SETFL, fcntl(masterFd, F_GETFL) | O_NONBLOCK);
-    slave = QString::fromLocal8Bit(name);
-    notifier = new QSocketNotifier(masterFd, QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, &PtyPeer::readAvailable);
-}
-
-PtyPeer::~PtyPeer()
-{
-    close();
-}
-
-void PtyPeer::close()
-{
-    if (notifier) {
-        notifier->setEnabled(false);
-        delete notifier;
-        notifier = nullptr;
-    }
-    if (masterFd >= 0)
-        ::close(masterFd);
-    if (slaveFd >= 0)
-        ::close(slaveFd);
-    masterFd = slaveFd = -1;
-}
-
-void PtyPeer::readAvailable()
-{
-    char buffer[4096];
-    for (;;) {
-        const ssize_t n = ::read(masterFd, buffer, sizeof buffer);
-        if (n > 0) {
-            arrivals.push_back({timer.nsecsElapsed(), QByteArray(buffer, int(n))});
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        return;
-    }
+    pty.open();
+    connect(&pty, &tmx9sim::PseudoTerminal::received, this, [this](const QByteArray &chunk) {
+        arrivals.push_back({timer.nsecsElapsed(), chunk});
+    });
 }
 
 QByteArray PtyPeer::received() const
@@ -116,16 +69,11 @@ bool PtyPeer::waitForBytes(int count, int timeoutMs)
 
 void PtyPeer::send(const QByteArray &bytes)
 {
-    int done = 0;
-    while (masterFd >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(masterFd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += int(n);
-        else if (n < 0 && errno != EINTR && errno != EAGAIN)
-            return;
-        else if (n < 0 && errno == EAGAIN)
-            QTest::qWait(1);
-    }
+    pty.write(bytes);
+    QTimer wake; // never blocks for good, whatever the other side does
+    wake.start(10);
+    while (pty.isOpen() && pty.queuedBytes() > 0)
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void PtyPeer::sendInPieces(const QByteArray &bytes, int pieceSize, int gapMs)
@@ -141,7 +89,7 @@ PtyPeer::LineSettings PtyPeer::lineSettings() const
 {
     LineSettings settings;
     termios t{};
-    if (slaveFd < 0 || tcgetattr(slaveFd, &t) != 0)
+    if (!pty.toolSettings(&t))
         return settings;
     settings.inputBaud = baudOf(cfgetispeed(&t));
     settings.outputBaud = baudOf(cfgetospeed(&t));

@@ -6,10 +6,11 @@
 #include <QString>
 #include <QVector>
 
-class QSocketNotifier;
+#include "pseudoterminal.h"
 
-// The radio's end of a real pseudo-terminal. The window opens the slave path through its own
-// open_port click, so QSerialPort and termios are real; the test reads and writes the master.
+// The radio's end of a real pseudo-terminal, for tests that play the radio byte by byte. The
+// window opens the slave path through its own open_port click, so QSerialPort and termios are
+// real; the test reads and writes the master.
 class PtyPeer : public QObject
 {
     Q_OBJECT
@@ -22,10 +23,9 @@ public:
     };
 
     PtyPeer();
-    ~PtyPeer() override;
 
-    bool isOpen() const { return masterFd >= 0; }
-    QString slavePath() const { return slave; }
+    bool isOpen() const { return pty.isOpen(); }
+    QString slavePath() const { return pty.slavePath(); }
 
     // Everything received so far, and the chunks as they arrived.
     QByteArray received() const;
@@ -36,6 +36,8 @@ public:
     // Processes events until `count` bytes have arrived or `timeoutMs` passed.
     bool waitForBytes(int count, int timeoutMs = 3000);
 
+    // Returns once the bytes are on the line (the window may have to read some first), so that
+    // a flood never piles up here.
     void send(const QByteArray &bytes);
     // Sends `bytes` in pieces of `pieceSize`, `gapMs` apart, processing events in between.
     void sendInPieces(const QByteArray &bytes, int pieceSize, int gapMs);
@@ -54,17 +56,12 @@ public:
     LineSettings lineSettings() const;
 
     // Closes the master: the radio vanishes.
-    void close();
+    void close() { pty.close(); }
 
     const QElapsedTimer &clock() const { return timer; }
 
 private:
-    void readAvailable();
-
-    int masterFd = -1;
-    int slaveFd = -1; // held so the master never sees a hang-up while the window has it closed
-    QString slave;
-    QSocketNotifier *notifier = nullptr;
+    tmx9sim::PseudoTerminal pty;
     QVector<Chunk> arrivals;
     QElapsedTimer timer;
 };
