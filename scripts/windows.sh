@@ -30,8 +30,8 @@ started=$SECONDS
 mode=build
 case "${1:-}" in
 '') ;;
---test) mode=test ;;
---toolchain) mode=toolchain ;;
+--test) mode="test" ;;
+--toolchain) mode="toolchain" ;;
 *) echo "usage: $0 [--test | --toolchain]" >&2; exit 2 ;;
 esac
 
@@ -103,7 +103,7 @@ rm -f "$zip"
 setup=$out/$name-setup.exe
 files=$out/installer-files.nsh
 unfiles=$out/installer-unfiles.nsh
-winpath() { echo "$1" | tr / '\\'; }
+winpath() { echo "${1//\//\\}"; }
 : >"$files"
 : >"$unfiles"
 while read -r dir; do

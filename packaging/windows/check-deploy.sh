@@ -11,10 +11,10 @@ dir=${1:?usage: check-deploy.sh FOLDER}
 objdump=${OBJDUMP:-x86_64-w64-mingw32-objdump}
 
 # DLLs every Windows 7 and later has; an import outside this list must ship with the programs.
-system=(advapi32.dll d3d11.dll dwmapi.dll dxgi.dll gdi32.dll imm32.dll kernel32.dll mpr.dll msvcrt.dll
+system_dlls=(advapi32.dll d3d11.dll dwmapi.dll dxgi.dll gdi32.dll imm32.dll kernel32.dll mpr.dll msvcrt.dll
     netapi32.dll ole32.dll oleaut32.dll setupapi.dll shell32.dll user32.dll userenv.dll uxtheme.dll
     version.dll winmm.dll wtsapi32.dll ws2_32.dll)
-system=" ${system[*]} "
+system=" ${system_dlls[*]} "
 
 faults=0
 fault() { echo "check-deploy: $*" >&2; faults=$((faults + 1)); }
