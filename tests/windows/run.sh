@@ -219,7 +219,7 @@ if [ -f "$window_test" ]; then
     tr -d '\r' <"$work/window.txt" | grep -E '^(PASS|FAIL|XFAIL|SKIP)' | grep -v 'initTestCase\|cleanupTestCase' |
         sed -E 's/^(PASS|FAIL!?|XFAIL|SKIP) *: *WineWindowTest::/window: /' >"$work/window-lines.txt"
     cat "$work/window-lines.txt" | sed 's/^/      /'
-    tr -d '\r' <"$work/window.txt" | grep -F 'CPU over' | sed 's/^.*QINFO *: *[^ ]* */      /'
+    tr -d '\r' <"$work/window.txt" | grep -F -e 'CPU over' -e 'port error after' | sed 's/^.*QINFO *: *[^ ]* */      /'
     [ "$rc" -eq 0 ] && pass "the window under Wine ($(grep -c . "$work/window-lines.txt") cases)" ||
         fail "the window under Wine" "status $rc; output in $work/window.txt and window.err" "$(tr -d '\r' <"$work/window.txt" | grep -A3 '^FAIL' | head -12)" "$reproduce"
 else
