@@ -130,31 +130,38 @@ links=$(cd "$WINEPREFIX/dosdevices" && for l in com*; do [ -L "$l" ] && echo -n 
     pass "Wine's only COM ports are the radios' (removed: ${removed:-none}; $((SECONDS - started)) s)" ||
     fail "Wine's COM ports" "dosdevices: $links" "$reproduce"
 
-# wine_ctl ARGS...: the build's tmx9ctl.exe with the Qt DLLs on the path; output in $out, $rc.
+# wine_ctl ARGS...: the build's tmx9ctl.exe with the Qt DLLs on the path; $out (standard output),
+# $err (standard error), $rc.
 wine_ctl() {
-    out=$(WINEPATH="$(winpath "$qt/bin")" wine "$ctl" "$@" 2>&1 | tr -d '\r')
+    out=$(WINEPATH="$(winpath "$qt/bin")" wine "$ctl" "$@" 2>"$work/stderr.txt" | tr -d '\r')
     rc=$?
+    err=$(tr -d '\r' <"$work/stderr.txt")
 }
 # expect_rc WANT NAME: checks $rc.
 expect_rc() {
-    if [ "$rc" -eq "$1" ]; then pass "$2"; else fail "$2" "exit status $rc, expected $1" "$out" "$reproduce"; fi
+    if [ "$rc" -eq "$1" ]; then pass "$2"; else fail "$2" "exit status $rc, expected $1" "$out" "$err" "$reproduce"; fi
+}
+# linux_rc ARGS...: the exit status of the Linux tmx9ctl.
+linux_rc() {
+    "$ctl_linux" "$@" >/dev/null 2>&1
+    echo $?
 }
 
 # --- tmx9ctl.exe ---
 version=$(sed -n 's/^project(tmx9-config VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")
 wine_ctl --version
 [ "$rc" -eq 0 ] && [[ "$out" == *"$version"* ]] && pass "tmx9ctl.exe --version ($version)" ||
-    fail "tmx9ctl.exe --version" "status $rc: $out" "$reproduce"
+    fail "tmx9ctl.exe --version" "status $rc: $out" "$err" "$reproduce"
 
 wine_ctl ports
 listed=$(echo "$out" | grep -v '^$' | sort | tr '\n' ' ')
 [ "$rc" -eq 0 ] && [ "$listed" = "COM5 COM6 COM7 " ] && pass "tmx9ctl.exe ports lists exactly COM5 COM6 COM7" ||
-    fail "tmx9ctl.exe ports" "status $rc, listed: $listed" "$reproduce"
+    fail "tmx9ctl.exe ports" "status $rc, listed: $listed" "$err" "$reproduce"
 
 wine_ctl read --port COM5 --json
 echo "$out" >"$work/read.json"
 [ "$rc" -eq 0 ] && grep -q '"frequencies"' "$work/read.json" && pass "tmx9ctl.exe read --json" ||
-    fail "tmx9ctl.exe read --json" "status $rc: $out" "$reproduce"
+    fail "tmx9ctl.exe read --json" "status $rc: $out" "$err" "$reproduce"
 
 # A changed profile, written and verified, then the defaults again.
 sed 's/"454\.0500"/"401.2500"/' "$work/read.json" >"$work/changed.json"
@@ -172,15 +179,15 @@ before=$(stat -c %s "$work/radio5.log")
 wine_ctl write --port COM5 "$(winpath "$work/bad.json")"
 after=$(stat -c %s "$work/radio5.log")
 [ "$rc" -eq 2 ] && [ "$before" -eq "$after" ] && pass "bad profile refused (status 2), nothing sent" ||
-    fail "bad profile refused" "status $rc (expected 2), log grew $((after - before)) bytes" "$out" "$reproduce"
+    fail "bad profile refused" "status $rc (expected 2), log grew $((after - before)) bytes" "$err" "$reproduce"
 
-# Exit statuses as on Linux.
+# Exit statuses as on Linux, for the same failures.
 wine_ctl read --port COM9
-expect_rc 3 "tmx9ctl.exe read of a missing port: status 3"
+expect_rc "$(linux_rc read --port "$work/no-such-port")" "tmx9ctl.exe read of a missing port: status $rc, as on Linux"
 wine_ctl write --port COM6 "$(winpath "$work/read.json")"
-expect_rc 6 "tmx9ctl.exe write without acknowledgement: status 6"
+expect_rc "$(linux_rc write --port "$com6_pty" "$work/read.json")" "tmx9ctl.exe write without acknowledgement: status $rc, as on Linux"
 wine_ctl frobnicate
-expect_rc 1 "tmx9ctl.exe bad command: status 1"
+expect_rc "$(linux_rc frobnicate)" "tmx9ctl.exe bad command: status $rc, as on Linux"
 
 # The same exchange traced on both systems: same bytes in the same order.
 wine_ctl write --port COM5 "$(winpath "$work/changed.json")" --trace "$(winpath "$work/win.trace")"
