@@ -89,7 +89,7 @@ done
 
 # The radios, before Wine starts: its device manager lists the COM ports it finds at start.
 start_radio radio5
-com5_pid=$radio_pid com5_pty=$radio_pty
+com5_pty=$radio_pty
 start_radio radio6 --no-ack
 com6_pty=$radio_pty
 start_radio radio7 --fragment 16 --fragment-gap 100 # answers in about 1.5 s
@@ -104,7 +104,8 @@ fi
 Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display")
+export DISPLAY
 
 started=$SECONDS
 # One prefix and one server for the run. Wine's device manager maps the COM ports it is given
@@ -238,7 +239,7 @@ if [ -n "$zip" ] && [ -f "$zip" ]; then
     mkdir -p "$work/zip"
     (cd "$work/zip" && unzip -q "$zip")
     exe=$(find "$work/zip" -name tmx9ctl.exe | head -n1)
-    out=$(cd "$(dirname "$exe")" && WINEPATH= wine ./tmx9ctl.exe --version 2>&1 | tr -d '\r')
+    out=$(cd "$(dirname "$exe")" && WINEPATH="" wine ./tmx9ctl.exe --version 2>&1 | tr -d '\r')
     rc=$?
     [ "$rc" -eq 0 ] && [[ "$out" == *"$version"* ]] && pass "zip: unpacked tmx9ctl.exe --version runs alone" ||
         fail "zip: unpacked tmx9ctl.exe --version" "status $rc: $out" "$reproduce"
@@ -248,19 +249,28 @@ fi
 
 if [ -n "$setup" ] && [ -f "$setup" ]; then
     installed="$WINEPREFIX/drive_c/Program Files/TMX9 Config"
+    key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\tmx9-config'
+    # shortcuts: the Start-menu folders of every user and of all users
+    shortcuts() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name '*.lnk' -path '*TMX9 Config*' 2>/dev/null; }
+    registered() { wine reg query "$key" >/dev/null 2>&1; }
     wine "$setup" /S >"$work/setup.log" 2>&1
     [ -f "$installed/tmx9ctl.exe" ] && [ -f "$installed/tmx9-config.exe" ] &&
         pass "installer /S installs into Program Files" ||
         fail "installer /S" "nothing in $installed" "$reproduce"
-    out=$(WINEPATH= wine "C:\\Program Files\\TMX9 Config\\tmx9ctl.exe" --version 2>&1 | tr -d '\r')
+    [ -n "$(shortcuts)" ] && registered &&
+        pass "installer adds Start-menu shortcuts ($(shortcuts | wc -l)) and the uninstall key" ||
+        fail "installer shortcuts and uninstall key" "shortcuts: $(shortcuts | tr '\n' ' ')" \
+            "$(registered && echo "key present" || echo "no key $key")" "$reproduce"
+    out=$(WINEPATH="" wine "C:\\Program Files\\TMX9 Config\\tmx9ctl.exe" --version 2>&1 | tr -d '\r')
     rc=$?
     [ "$rc" -eq 0 ] && [[ "$out" == *"$version"* ]] && pass "installed tmx9ctl.exe --version" ||
         fail "installed tmx9ctl.exe --version" "status $rc: $out" "$reproduce"
     wine "C:\\Program Files\\TMX9 Config\\uninstall.exe" /S >"$work/uninstall.log" 2>&1
     # The uninstaller copies itself away and returns at once: wait for the folder to go.
     for _ in $(seq 200); do [ -e "$installed" ] || break; sleep 0.1; done
-    [ ! -e "$installed" ] && pass "uninstaller removes what it installed" ||
-        fail "uninstaller" "left: $(find "$installed" | head -5 | tr '\n' ' ')" "$reproduce"
+    left=$( ([ -e "$installed" ] && find "$installed"; shortcuts; registered && echo "$key") | head -5 | tr '\n' ' ')
+    [ -z "$left" ] && pass "uninstaller removes what it installed (files, shortcuts, key)" ||
+        fail "uninstaller" "left: $left" "$reproduce"
 else
     fail "installer" "no installer in $build" "$reproduce"
 fi
