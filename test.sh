@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice, as built for use and with the sanitizers, then the
-# receiver fuzz target. Installs what it needs from Debian first. Exits non-zero if any part
-# fails; every part runs all the same, so one run reports everything.
+# receiver fuzz target, then the Windows build and its tests under Wine. Installs what it needs
+# from Debian first. Exits non-zero if any part fails; every part runs all the same, so one run
+# reports everything.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 jobs=$(nproc)
@@ -43,6 +44,14 @@ if command -v clang++ >/dev/null; then
     ctest --test-dir "$fuzz" --output-on-failure -L fuzz || failed+=("fuzzing")
 else
     echo "clang++ not found: the fuzz target is skipped"
+fi
+
+# The Windows build, its packages and the tests under Wine (scripts/windows.sh explains).
+part "Windows"
+if why=$("$here/scripts/windows.sh" --toolchain 2>&1); then
+    "$here/scripts/windows.sh" --test || failed+=("Windows")
+else
+    echo "Windows part skipped: $why"
 fi
 
 echo

@@ -71,6 +71,11 @@ void MainWindow::openPort()
     // Bytes left unterminated by an earlier connection must not be glued to this one's first line.
     rxBuffer.clear();
     rxHead = 0;
+    // Whatever reached the port before we listened answers no request of this connection: drop it.
+    // The read also starts reception: on Windows the port reads only after a "data arrived" event
+    // or a read by us, and Wine never reports that event for a pseudo-terminal.
+    serialPort->clear(QSerialPort::Input);
+    serialPort->readAll();
     connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::Read_Date,
             Qt::UniqueConnection);
     // A device that vanishes (a pulled cable, a closed pseudo-terminal) leaves the port readable

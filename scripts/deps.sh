@@ -3,6 +3,7 @@
 #   scripts/deps.sh build   the configurator and its tools
 #   scripts/deps.sh test    everything the test command uses as well
 #   scripts/deps.sh pictures  what the README's pictures are made with
+#   scripts/deps.sh windows   the Windows cross-build, its packages and Wine to test them
 set -euo pipefail
 
 want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
@@ -12,7 +13,11 @@ test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-uti
               fonts-wqy-microhei) ;;
 # Without a CJK font the Chinese texts would be drawn as empty boxes.
 pictures) want+=(fonts-wqy-microhei file) ;;
-*) echo "usage: $0 build|test|pictures" >&2; exit 2 ;;
+# The icon is drawn from the SVG (rsvg-convert) and packed into an .ico (icotool); Wine needs a
+# display (Xvfb) even for the offscreen tests.
+windows) want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis zip unzip
+                 xz-utils librsvg2-bin icoutils util-linux xvfb) ;;
+*) echo "usage: $0 build|test|pictures|windows" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -30,6 +30,9 @@ declare -A runBy=(
     # The table is the first half of what --receiver prints.
     ["scripts/bench.sh"]=readme_benchmarks
     ["scripts/bench.sh --receiver"]=readme_benchmarks
+    # ./test.sh runs the Windows build and its tests after the Linux parts.
+    ["scripts/windows.sh"]=.ci/run
+    ["scripts/windows.sh --test"]=.ci/run
 )
 
 registered=$(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')
@@ -43,6 +46,10 @@ while IFS= read -r command; do
         status=1
     elif [ "$test" = .ci/run ]; then
         grep -q 'test\.sh' "$source/.ci/run" || { echo "FAIL: .ci/run does not run ./test.sh"; status=1; }
+        if [ "$command" != ./test.sh ] && ! grep -qF -- "${command%% *}" "$source/test.sh"; then
+            echo "FAIL: ./test.sh does not run ${command%% *}"
+            status=1
+        fi
     elif ! grep -qx -- "$test" <<<"$registered"; then
         echo "FAIL: \"$command\" is said to be run by $test, which is not a test of this build"
         status=1
