@@ -27,7 +27,11 @@ bool deviceHungUp(QSerialPort &port)
     pollfd watched{int(port.handle()), POLLIN, 0};
     return ::poll(&watched, 1, 0) == 1 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL));
 #else
-    return port.error() == QSerialPort::ResourceError;
+    // A removed device fails the port's pending read (Wine reports a vanished pseudo-terminal as
+    // a broken pipe, an unknown error to Qt), and a failed pending read is never started again:
+    // the port hears nothing more. A merely busy device fails a new read instead (a read error).
+    return port.error() == QSerialPort::ResourceError ||
+           port.error() == QSerialPort::UnknownError;
 #endif
 }
 
@@ -84,7 +88,8 @@ void MainWindow::openPort()
     // click works as usual. Deferred, because the port is still inside its read.
     disconnect(serialPort, &QSerialPort::errorOccurred, this, nullptr);
     connect(serialPort, &QSerialPort::errorOccurred, this, [](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError)
+        if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
+            error == QSerialPort::UnknownError)
             QTimer::singleShot(0, serialPort, [] {
                 if (deviceHungUp(*serialPort))
                     serialPort->close();
