@@ -9,9 +9,10 @@ want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5seria
 case "${1:-build}" in
 build) ;;
 test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file
-              fonts-wqy-microhei) ;;
-# Without a CJK font the Chinese texts would be drawn as empty boxes.
-pictures) want+=(fonts-wqy-microhei file) ;;
+              fonts-wqy-microhei xvfb) ;;
+# Without a CJK font the Chinese texts would be drawn as empty boxes; Xvfb is the X server they
+# are drawn on.
+pictures) want+=(fonts-wqy-microhei file xvfb) ;;
 *) echo "usage: $0 build|test|pictures" >&2; exit 2 ;;
 esac
 
