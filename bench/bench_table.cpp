@@ -347,16 +347,19 @@ Launch launch(const QString &program)
 
 void startup(const QString &dir, bool quick, QVector<Row> &rows)
 {
-    enum { Window, Bare, Label, Kinds };
+    // The floor is what any window built to this form pays: the form's 600x500 size and a
+    // Chinese text, hence the font system, a Chinese font and that backing store. The empty
+    // window pays none of it and is shown for context only.
+    enum { Window, Floor, Empty, Kinds };
     const QString programs[Kinds] = {
         QDir(dir).filePath(QStringLiteral("bench_shown_window")),
-        QDir(dir).filePath(QStringLiteral("bench_shown_bare")),
         QDir(dir).filePath(QStringLiteral("bench_shown_label")),
+        QDir(dir).filePath(QStringLiteral("bench_shown_bare")),
     };
     for (const QString &program : programs)
         launch(program); // warms the caches: they share most libraries
     QVector<double> ms_[Kinds], kb[Kinds];
-    for (int i = 0; i < repetitions(15, quick); ++i) {
+    for (int i = 0; i < repetitions(21, quick); ++i) {
         // Interleaved, so that a slow spell of the machine hits all alike.
         for (int kind = 0; kind < Kinds; ++kind) {
             const Launch l = launch(programs[kind]);
@@ -369,34 +372,37 @@ void startup(const QString &dir, bool quick, QVector<Row> &rows)
     bool ok = true;
     for (int kind = 0; kind < Kinds; ++kind)
         ok = ok && !ms_[kind].isEmpty();
-    const auto ratio = [&](const QVector<double> *of, int kind) {
-        return ok ? median(of[kind]) / median(of[Bare]) : 0.0;
+    const auto ratio = [&](const QVector<double> *of, int kind, int reference) {
+        return ok ? median(of[kind]) / median(of[reference]) : 0.0;
     };
-    const double timeRatio = ratio(ms_, Window), memRatio = ratio(kb, Window);
+    const auto times = [](double value) {
+        return QStringLiteral("%1 times").arg(value, 0, 'f', 2);
+    };
+    const double timeRatio = ratio(ms_, Window, Floor), memRatio = ratio(kb, Window, Floor);
     rows.append({QStringLiteral("Start-up to the window shown (median of %1 launches)")
                      .arg(ms_[Window].size()),
                  ms(median(ms_[Window])),
-                 QStringLiteral("bare Qt program showing an empty QMainWindow: %1")
-                     .arg(ms(median(ms_[Bare]))),
-                 QStringLiteral("%1 times").arg(timeRatio, 0, 'f', 2),
-                 QStringLiteral("at most 1.3 times"), ok && timeRatio <= 1.3, ok});
+                 QStringLiteral("floor: a bare window at the form's 600x500 size showing one "
+                                "Chinese label: %1")
+                     .arg(ms(median(ms_[Floor]))),
+                 times(timeRatio), QStringLiteral("at most 1.3 times"), ok && timeRatio <= 1.3,
+                 ok});
     rows.append({QStringLiteral("Peak memory (VmHWM) once shown (median of %1 launches)")
                      .arg(kb[Window].size()),
                  mib(median(kb[Window])),
-                 QStringLiteral("the same bare Qt program: %1").arg(mib(median(kb[Bare]))),
-                 QStringLiteral("%1 times").arg(memRatio, 0, 'f', 2),
-                 QStringLiteral("at most 1.3 times"), ok && memRatio <= 1.3, ok});
-    // The floor for any window of this size with Chinese texts: the font system, a Chinese font
-    // and a 600x500 backing store, which an empty window never needs.
-    rows.append({QStringLiteral("For context: the bare program at the window's 600x500 size "
-                                "with one Chinese label (median of %1 launches)")
-                     .arg(ms_[Label].size()),
-                 QStringLiteral("%1, %2").arg(ms(median(ms_[Label])), mib(median(kb[Label]))),
-                 QStringLiteral("the bare program: %1, %2")
-                     .arg(ms(median(ms_[Bare])), mib(median(kb[Bare]))),
-                 QStringLiteral("%1 times, %2 times")
-                     .arg(ratio(ms_, Label), 0, 'f', 2)
-                     .arg(ratio(kb, Label), 0, 'f', 2),
+                 QStringLiteral("the same floor program: %1").arg(mib(median(kb[Floor]))),
+                 times(memRatio), QStringLiteral("at most 1.15 times"), ok && memRatio <= 1.15,
+                 ok});
+    rows.append({QStringLiteral("For context: a bare Qt program showing an empty QMainWindow "
+                                "(median of %1 launches)")
+                     .arg(ms_[Empty].size()),
+                 QStringLiteral("%1, %2").arg(ms(median(ms_[Empty])), mib(median(kb[Empty]))),
+                 QStringLiteral("the window: %1, %2; the floor: %3, %4")
+                     .arg(ms(median(ms_[Window])), mib(median(kb[Window])), ms(median(ms_[Floor])),
+                          mib(median(kb[Floor]))),
+                 QStringLiteral("the window %1, %2; the floor %3, %4")
+                     .arg(times(ratio(ms_, Window, Empty)), times(ratio(kb, Window, Empty)),
+                          times(ratio(ms_, Floor, Empty)), times(ratio(kb, Floor, Empty))),
                  QStringLiteral("none (a reference)"), true, ok});
 }
 

@@ -1,4 +1,4 @@
-// Start-up harness of reference: a bare Qt program that shows an empty QMainWindow.
+// Start-up harness for context: a bare Qt program that shows an empty QMainWindow.
 #include <QApplication>
 #include <QMainWindow>
 

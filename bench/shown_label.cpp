@@ -1,7 +1,6 @@
-// Start-up harness for context: the bare program, but its window has the configurator's fixed
-// 600x500 size and shows one line of Chinese text. Any window with that size and a Chinese text
-// pays at least this: the first use of the font system, a Chinese font and the window's backing
-// store.
+// Start-up harness of reference, the floor: a bare window at the configurator's fixed 600x500
+// size showing one line of Chinese text. Any window with that size and a Chinese text pays at
+// least this: the first use of the font system, a Chinese font and the window's backing store.
 #include <QApplication>
 #include <QLabel>
 #include <QMainWindow>

@@ -1,21 +1,28 @@
 // Renders the pictures of the README: the window in Chinese and in English after a read from
-// the simulated radio, and the traffic log of a read and a write. Run on the offscreen platform:
+// the simulated radio, and the traffic log of a read and a write. scripts/make-pictures.sh runs it
+// on an X server of its own:
 //   tmx9-shots OUTDIR
+// Fails when a label, button or combo box of the window does not show its text whole.
 #include "demosession.h"
 #include "portlist.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImage>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 
@@ -118,6 +125,34 @@ QImage renderText(const QStringList &lines)
     return image;
 }
 
+// The texts the window cuts: those wider than the room their widget gives them. The port list
+// is left out: it shows whatever name the machine gave the simulated radio's terminal.
+QStringList cutTexts(const QWidget &window)
+{
+    QStringList cut;
+    const auto check = [&](const QWidget *w, const QString &text, bool fits) {
+        if (w->isVisible() && !fits)
+            cut << QStringLiteral("%1 \"%2\"").arg(w->objectName(), text);
+    };
+    const auto width = [](const QWidget *w, const QString &text) {
+        return w->fontMetrics().horizontalAdvance(text);
+    };
+    for (const QLabel *label : window.findChildren<QLabel *>())
+        check(label, label->text(), width(label, label->text()) <= label->contentsRect().width());
+    for (const QAbstractButton *button : window.findChildren<QAbstractButton *>())
+        check(button, button->text(), button->sizeHint().width() <= button->width());
+    for (const QComboBox *combo : window.findChildren<QComboBox *>()) {
+        if (combo->objectName() == QLatin1String("com"))
+            continue;
+        QStyleOptionComboBox option;
+        option.initFrom(combo);
+        const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                           QStyle::SC_ComboBoxEditField, combo);
+        check(combo, combo->currentText(), width(combo, combo->currentText()) <= field.width());
+    }
+    return cut;
+}
+
 int fail(const char *what)
 {
     std::fprintf(stderr, "tmx9-shots: %s\n", what);
@@ -145,12 +180,13 @@ int main(int argc, char *argv[])
     if (!demo.start(&log, &error))
         return fail(qPrintable(error));
     MainWindow &window = demo.window();
+    QCursor::setPos(QGuiApplication::primaryScreen()->geometry().bottomRight());
     window.show();
     QTest::qWait(50);
 
     BoxCloser boxes;
-    // Clicked without the mouse: the offscreen platform has no pointer to move away afterwards,
-    // and the pictures should show no button hovered.
+    // Clicked without the mouse, which stays in a corner of the screen, away from the window: the
+    // pictures should show no widget hovered.
     auto click = [&](const char *name) {
         window.findChild<QPushButton *>(QLatin1String(name))->click();
     };
@@ -160,11 +196,21 @@ int main(int argc, char *argv[])
         QTest::qWait(50);
         return window.grab().toImage();
     };
+    // A picture that shows a text cut is not how users see the window.
+    const auto whole = [&] {
+        const QStringList cut = cutTexts(window);
+        if (!cut.isEmpty())
+            std::fprintf(stderr, "tmx9-shots: texts cut: %s\n", qPrintable(cut.join(", ")));
+        return cut.isEmpty();
+    };
 
     click("open_port"); // opening reads the configuration
     if (!boxes.waitFor(QStringLiteral("读取完成")))
         return fail("the read did not complete");
-    if (!savePng(grab(), out.filePath(QStringLiteral("window-zh.png"))))
+    const QImage zh = grab();
+    if (!whole())
+        return fail("the Chinese window cuts a text");
+    if (!savePng(zh, out.filePath(QStringLiteral("window-zh.png"))))
         return fail("cannot write window-zh.png under 150 KB");
 
     click("open_port_3");
@@ -172,7 +218,10 @@ int main(int argc, char *argv[])
         return fail("the write did not complete");
 
     window.findChild<QCheckBox *>(QStringLiteral("checkBox"))->setChecked(true);
-    if (!savePng(grab(), out.filePath(QStringLiteral("window-en.png"))))
+    const QImage en = grab();
+    if (!whole())
+        return fail("the English window cuts a text");
+    if (!savePng(en, out.filePath(QStringLiteral("window-en.png"))))
         return fail("cannot write window-en.png under 150 KB");
 
     const QStringList lines = wrapLog(QString::fromUtf8(log.data()));

@@ -10,9 +10,10 @@ want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5seria
 case "${1:-build}" in
 build) ;;
 test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file
-              fonts-wqy-microhei) ;;
-# Without a CJK font the Chinese texts would be drawn as empty boxes.
-pictures) want+=(fonts-wqy-microhei file) ;;
+              fonts-wqy-microhei xvfb) ;;
+# Without a CJK font the Chinese texts would be drawn as empty boxes; Xvfb is the X server they
+# are drawn on.
+pictures) want+=(fonts-wqy-microhei file xvfb) ;;
 # The icon is drawn from the SVG (rsvg-convert) and packed into an .ico (icotool); Wine needs a
 # display (Xvfb) even for the offscreen tests.
 windows) want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis zip unzip

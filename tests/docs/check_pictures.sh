@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The README's pictures can be remade: scripts/make-pictures.sh draws them again, each under
+# The README's pictures can be remade: scripts/make-pictures.sh draws them again on its own X
+# server, without any display of the caller, with every text of the window whole, each under
 # 150 KB, and the window's pictures have the size of those in docs/images (a window that changed
 # size means the pictures must be remade).
 #   check_pictures.sh SOURCE_DIR TMX9_SHOTS
@@ -8,7 +9,7 @@ source=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-TMX9_SHOTS=$2 "$source/scripts/make-pictures.sh" "$scratch" >"$scratch/log" 2>&1 ||
+env -u DISPLAY -u WAYLAND_DISPLAY TMX9_SHOTS=$2 "$source/scripts/make-pictures.sh" "$scratch" >"$scratch/log" 2>&1 ||
     { cat "$scratch/log"; echo "FAIL: make-pictures.sh"; exit 1; }
 dimensions() { file -b "$1" | cut -d, -f2; }
 for name in window-zh window-en traffic; do
