@@ -157,6 +157,10 @@ public:
         tmx9sim::Faults line;
         line.paceBaud = baud;
         radio_.setFaults(line);
+        // The radio hears only its own serial rate: make it the rate the window opens at.
+        tmx9::RadioSettings settings = radio_.settings();
+        settings.serialBaud = QString::number(baud);
+        radio_.setSettings(settings);
         radio_.discardUnread();
         QComboBox *com = combo("com");
         if (com->findText(radio_.slavePath()) < 0)
