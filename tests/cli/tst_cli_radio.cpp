@@ -1,4 +1,5 @@
 // tmx9ctl against simulated radios on pseudo-terminals, run in-process on the test's thread.
+#include "ctlrun.h"
 #include "exitstatus.h"
 #include "portlist.h"
 #include "profile.h"
@@ -22,24 +23,6 @@ using tmx9sim::SimRadio;
 Q_DECLARE_METATYPE(Faults)
 
 namespace {
-
-struct Result
-{
-    int status = -1;
-    QString out;
-    QString err;
-    QStringList errLines() const { return err.split('\n', Qt::SkipEmptyParts); }
-    QString text() const { return QString("status %1\n%2%3").arg(status).arg(out, err); }
-};
-
-Result ctl(const QStringList &arguments)
-{
-    Result result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = tmx9ctl::run(QStringList{"tmx9ctl"} + arguments, out, err);
-    return result;
-}
 
 // These radios hear any rate: the tests here set rates in profiles without meaning to switch.
 std::unique_ptr<SimRadio> startRadio()
@@ -101,13 +84,13 @@ private slots:
         QVERIFY(source->setSettings(someSettings()));
         source->setSerialNumber("AB1234");
 
-        const Result read = ctl({"read", "--port", source->slavePath(), "--json"});
+        const CtlResult read = ctl({"read", "--port", source->slavePath(), "--json"});
         QVERIFY2(read.status == 0 && read.err.isEmpty(), qPrintable(read.text()));
         QCOMPARE(QJsonDocument::fromJson(read.out.toUtf8()).object().value("serialNumber"),
                  QJsonValue("AB1234"));
         const QString path = file("read.json", read.out.toUtf8());
 
-        const Result written = ctl({"write", "--port", target->slavePath(), path});
+        const CtlResult written = ctl({"write", "--port", target->slavePath(), path});
         QCOMPARE(written.out, target->slavePath() + ": written, acknowledged and verified\n");
         QCOMPARE(planBytes(target->settings()), planBytes(someSettings()));
         QCOMPARE(target->serialNumber(), QStringLiteral("SN0001")); // read only
@@ -150,11 +133,11 @@ private slots:
             for (int channel = 0; channel < 10; ++channel)
                 s.frequencies << QString::number(200 + random.bounded(3000001) / 1e4, 'f', 4);
 
-            const Result written = ctl({"write", "--port", radio->slavePath(), profileFile(s)});
+            const CtlResult written = ctl({"write", "--port", radio->slavePath(), profileFile(s)});
             QVERIFY2(written.status == 0, qPrintable(written.text()));
             QCOMPARE(planBytes(radio->settings()), planBytes(s));
             RadioSettings back;
-            const Result read = ctl({"read", "--port", radio->slavePath(), "--json"});
+            const CtlResult read = ctl({"read", "--port", radio->slavePath(), "--json"});
             QCOMPARE(tmx9ctl::readProfile(read.out.toUtf8(), &back), QStringList());
             QCOMPARE(planBytes(back), planBytes(s));
         }
@@ -186,10 +169,11 @@ private slots:
         settings.airBaud = airBaud;
         settings.modulation = airBaud == QLatin1String("9600") ? "FSK" : "LORA";
 
-        const Result result = ctl({"write", "--port", radio->slavePath(), profileFile(settings)});
+        const CtlResult result =
+            ctl({"write", "--port", radio->slavePath(), profileFile(settings)});
         QVERIFY2(result.status == writeStatus && (result.out + result.err).contains(message),
                  qPrintable(result.text()));
-        const Result read = ctl({"read", "--port", radio->slavePath()});
+        const CtlResult read = ctl({"read", "--port", radio->slavePath()});
         QCOMPARE(read.status, readStatus);
         QVERIFY(read.out.contains("LORA (older radio: LoRa only, not reported)"));
     }
@@ -216,7 +200,7 @@ private slots:
         QVERIFY(first && second);
         const QString path =
             profile.isEmpty() ? dir_.filePath("none.json") : file("bad.json", profile);
-        const Result result =
+        const CtlResult result =
             ctl({"write", "--port", first->slavePath(), "--port", second->slavePath(), path});
         QCOMPARE(result.status, int(tmx9ctl::InvalidProfile));
         QCOMPARE(result.errLines().size(), problems + 1);
@@ -276,7 +260,7 @@ private slots:
         if (command == QLatin1String("write"))
             arguments << profileFile(tmx9::defaultSettings());
 
-        const Result result = ctl(arguments);
+        const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == status, qPrintable(result.text()));
         QCOMPARE(result.errLines().size(), 1);
         QVERIFY(result.err.startsWith(badPath + ": "));
@@ -359,7 +343,7 @@ private slots:
         QStringList arguments{command, "--port", path};
         if (command == QLatin1String("write"))
             arguments << profileFile(someSettings());
-        const Result result = ctl(arguments);
+        const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == status, qPrintable(result.text()));
         QCOMPARE(result.errLines().size(), status == 0 ? 0 : 1);
         QVERIFY2(result.err.startsWith(path + ": ") == (status != 0) &&
@@ -420,13 +404,13 @@ private slots:
         const QStringList candidates{radio->slavePath(), gone->slavePath(), "/nonexistent/tty"};
         gone->stop();
         serialports::setCandidateSource([candidates] { return candidates; });
-        const Result listed = ctl({"ports"});
+        const CtlResult listed = ctl({"ports"});
         serialports::setCandidateSource([] { return QStringList(); });
         const QString name = radio->slavePath().mid(5); // "pts/N", as the window lists it
         QCOMPARE(listed.out, name + '\n');
         QCOMPARE(ctl({"read", "--port", name}).status, 0); // a name is a usable --port
 
-        const Result none = ctl({"ports"});
+        const CtlResult none = ctl({"ports"});
         QVERIFY(none.status == 0 && none.out.isEmpty());
         QVERIFY(none.err.contains("no serial port can be opened"));
     }
@@ -460,7 +444,7 @@ private slots:
         auto radio = startRadio();
         QVERIFY(radio);
         arguments.replaceInStrings(QRegularExpression("^P$"), radio->slavePath());
-        const Result result = ctl(arguments);
+        const CtlResult result = ctl(arguments);
         QCOMPARE(result.status, int(tmx9ctl::UsageError));
         QVERIFY(result.out.isEmpty() && result.errLines().size() == 1);
         QVERIFY(result.err.startsWith("tmx9ctl: "));

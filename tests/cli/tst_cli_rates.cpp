@@ -1,5 +1,6 @@
 // tmx9ctl and the radio's own serial rate: detect, --baud auto, writes that change the rate, and
 // several radios at once. The simulated radios hear only their own rate, as a real one does.
+#include "ctlrun.h"
 #include "exitstatus.h"
 #include "frames.h"
 #include "portlist.h"
@@ -22,23 +23,6 @@ using tmx9::RadioSettings;
 using tmx9sim::SimRadio;
 
 namespace {
-
-struct Result
-{
-    int status = -1;
-    QString out;
-    QString err;
-    QString text() const { return QString("status %1\n%2%3").arg(status).arg(out, err); }
-};
-
-Result ctl(const QStringList &arguments)
-{
-    Result result;
-    QTextStream out(&result.out);
-    QTextStream err(&result.err);
-    result.status = tmx9ctl::run(QStringList{"tmx9ctl"} + arguments, out, err);
-    return result;
-}
 
 // A radio at `serialBaud` with the default settings otherwise; 0: deaf and mute.
 std::unique_ptr<SimRadio> startRadio(int serialBaud = 115200)
@@ -108,7 +92,7 @@ private slots:
             arguments << "--port" << radio->slavePath();
             out += radio->slavePath() + ": written, acknowledged and verified\n";
         }
-        const Result result = ctl(arguments);
+        const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == 0, qPrintable(result.text()));
         QCOMPARE(result.out, out); // in the order of the ports
         const QStringList trace = lines(dir_.filePath("six.txt"));
@@ -147,7 +131,7 @@ private slots:
                                         .arg(radios[i]->firmwareVersion())
                                         .arg(i == 3 ? 68 : 69)
                                   : QString(": no radio answered at any rate\n"));
-        const Result result = ctl(arguments);
+        const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == 0 && result.err.isEmpty(), qPrintable(result.text()));
         QCOMPARE(result.out, expected);
 
@@ -204,7 +188,7 @@ private slots:
             arguments << "--json";
         serialports::setCandidateSource(
             [radio = radio->slavePath()] { return QStringList{radio}; });
-        const Result result = ctl(arguments);
+        const CtlResult result = ctl(arguments);
         serialports::setCandidateSource([] { return QStringList(); });
 
         QVERIFY2(result.status == status &&
@@ -303,7 +287,7 @@ private slots:
         arguments.replaceInStrings("PROFILE", profileFile(settings));
         arguments << "--port" << radio->slavePath();
 
-        const Result result = ctl(arguments);
+        const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == status && (result.out + result.err).contains(message),
                  qPrintable(result.text() + QString::fromUtf8(log.data())));
         if (endsAt)
