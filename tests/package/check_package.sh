@@ -38,7 +38,9 @@ for file in "$root"/usr/bin/*; do
     esac
 done
 # The packaged simulated radio runs against the system's libraries.
-"$root/usr/bin/tmx9-sim" --help | grep -q -- --link || fail "packaged tmx9-sim --help"
+# Read whole first: grep -q stops at the first match, and the writer would die of SIGPIPE.
+help=$("$root/usr/bin/tmx9-sim" --help) && grep -q -- --link <<<"$help" ||
+    fail "packaged tmx9-sim --help"
 
 icon=$root/usr/share/icons/hicolor/scalable/apps/tmx9-config.svg
 grep -q '<svg' "$icon" || fail "icon missing or not SVG"
