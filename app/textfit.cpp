@@ -13,7 +13,7 @@ QStringList cutTexts(const QWidget &top)
 {
     QStringList cut;
     const auto check = [&](const QWidget *w, const QString &text, bool fits) {
-        if (w->isVisible() && !fits)
+        if (w->isVisible() && !text.isEmpty() && !fits)
             cut << QStringLiteral("%1 \"%2\"").arg(w->objectName(), text);
     };
     // Whole in both directions: a squeezed widget cuts its text in half as surely as a narrow one.
