@@ -1,4 +1,5 @@
 #include "demosession.h"
+#include "displayscaling.h"
 
 #include <QApplication>
 #include <QFile>
@@ -9,6 +10,7 @@
 // port list and selected, so it can be tried without a radio.
 int main(int argc, char *argv[])
 {
+    displayscaling::setUp();
     QApplication app(argc, argv);
 
     QFile log;

@@ -2,30 +2,33 @@
 // the simulated radio, and the traffic log of a read and a write. scripts/make-pictures.sh runs it
 // on an X server of its own:
 //   tmx9-shots OUTDIR
-// Fails when a label, button or combo box of the window does not show its text whole.
+//   tmx9-shots --check   the same steps and checks, no pictures; also a read in English and a
+//                        refused frequency, and prints the window's size in the display's pixels
+// Fails when a label, button or combo box of the window or of a message box does not show its
+// text whole.
 #include "demosession.h"
+#include "displayscaling.h"
 #include "portlist.h"
+#include "textfit.h"
 
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCursor>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QFontMetrics>
 #include <QImage>
-#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -33,7 +36,7 @@ namespace {
 constexpr qint64 kMaxPngBytes = 150 * 1024;
 constexpr int kLogColumns = 104;
 
-// Closes each message box as it appears and keeps its text.
+// Closes each message box as it appears and keeps its text, and the texts it cut.
 class BoxCloser : public QObject
 {
 public:
@@ -43,25 +46,34 @@ public:
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
             if (box && box->isVisible()) {
                 texts_ << box->text();
+                for (const QString &text : textfit::cutTexts(*box))
+                    cut_ << QStringLiteral("box \"%1\": %2").arg(box->text(), text);
                 box->accept();
             }
         });
         timer_.start(10);
     }
+    // Whether a box whose text starts with `text` appeared.
     bool waitFor(const QString &text, int timeoutMs = 5000)
     {
+        const auto seen = [&] {
+            return std::any_of(texts_.cbegin(), texts_.cend(),
+                               [&](const QString &t) { return t.startsWith(text); });
+        };
         QElapsedTimer waited;
         waited.start();
-        while (!texts_.contains(text) && waited.elapsed() < timeoutMs)
+        while (!seen() && waited.elapsed() < timeoutMs)
             QTest::qWait(10);
-        const bool seen = texts_.contains(text);
+        const bool found = seen();
         texts_.clear();
-        return seen;
+        return found;
     }
+    const QStringList &cut() const { return cut_; }
 
 private:
     QTimer timer_;
     QStringList texts_;
+    QStringList cut_;
 };
 
 // A PNG that stays small: the full-colour image when it fits, else a 256-colour one.
@@ -125,34 +137,6 @@ QImage renderText(const QStringList &lines)
     return image;
 }
 
-// The texts the window cuts: those wider than the room their widget gives them. The port list
-// is left out: it shows whatever name the machine gave the simulated radio's terminal.
-QStringList cutTexts(const QWidget &window)
-{
-    QStringList cut;
-    const auto check = [&](const QWidget *w, const QString &text, bool fits) {
-        if (w->isVisible() && !fits)
-            cut << QStringLiteral("%1 \"%2\"").arg(w->objectName(), text);
-    };
-    const auto width = [](const QWidget *w, const QString &text) {
-        return w->fontMetrics().horizontalAdvance(text);
-    };
-    for (const QLabel *label : window.findChildren<QLabel *>())
-        check(label, label->text(), width(label, label->text()) <= label->contentsRect().width());
-    for (const QAbstractButton *button : window.findChildren<QAbstractButton *>())
-        check(button, button->text(), button->sizeHint().width() <= button->width());
-    for (const QComboBox *combo : window.findChildren<QComboBox *>()) {
-        if (combo->objectName() == QLatin1String("com"))
-            continue;
-        QStyleOptionComboBox option;
-        option.initFrom(combo);
-        const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
-                                                           QStyle::SC_ComboBoxEditField, combo);
-        check(combo, combo->currentText(), width(combo, combo->currentText()) <= field.width());
-    }
-    return cut;
-}
-
 int fail(const char *what)
 {
     std::fprintf(stderr, "tmx9-shots: %s\n", what);
@@ -163,11 +147,13 @@ int fail(const char *what)
 
 int main(int argc, char *argv[])
 {
+    displayscaling::setUp();
     QApplication app(argc, argv);
     if (argc != 2)
-        return fail("usage: tmx9-shots OUTDIR");
+        return fail("usage: tmx9-shots OUTDIR | tmx9-shots --check");
+    const bool checkOnly = qstrcmp(argv[1], "--check") == 0;
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    if (!QDir().mkpath(out.path()))
+    if (!checkOnly && !QDir().mkpath(out.path()))
         return fail("cannot create the output folder");
 
     // Only the simulated radio in the list: the pictures must not depend on this machine.
@@ -182,6 +168,8 @@ int main(int argc, char *argv[])
     MainWindow &window = demo.window();
     QCursor::setPos(QGuiApplication::primaryScreen()->geometry().bottomRight());
     window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return fail("the window was not shown");
     QTest::qWait(50);
 
     BoxCloser boxes;
@@ -196,21 +184,22 @@ int main(int argc, char *argv[])
         QTest::qWait(50);
         return window.grab().toImage();
     };
-    // A picture that shows a text cut is not how users see the window.
-    const auto whole = [&] {
-        const QStringList cut = cutTexts(window);
-        if (!cut.isEmpty())
-            std::fprintf(stderr, "tmx9-shots: texts cut: %s\n", qPrintable(cut.join(", ")));
-        return cut.isEmpty();
+    // A picture that shows a text cut is not how users see the window: it is not saved.
+    bool allWhole = true;
+    const auto keep = [&](const QImage &image, const char *language, const QString &name) {
+        const QStringList cut = textfit::cutTexts(window);
+        if (!cut.isEmpty()) {
+            std::fprintf(stderr, "tmx9-shots: the %s window cuts: %s\n", language,
+                         qPrintable(cut.join(QStringLiteral(", "))));
+            allWhole = false;
+        }
+        return checkOnly || !cut.isEmpty() || savePng(image, out.filePath(name));
     };
 
     click("open_port"); // opening reads the configuration
     if (!boxes.waitFor(QStringLiteral("读取完成")))
         return fail("the read did not complete");
-    const QImage zh = grab();
-    if (!whole())
-        return fail("the Chinese window cuts a text");
-    if (!savePng(zh, out.filePath(QStringLiteral("window-zh.png"))))
+    if (!keep(grab(), "Chinese", QStringLiteral("window-zh.png")))
         return fail("cannot write window-zh.png under 150 KB");
 
     click("open_port_3");
@@ -218,11 +207,32 @@ int main(int argc, char *argv[])
         return fail("the write did not complete");
 
     window.findChild<QCheckBox *>(QStringLiteral("checkBox"))->setChecked(true);
-    const QImage en = grab();
-    if (!whole())
-        return fail("the English window cuts a text");
-    if (!savePng(en, out.filePath(QStringLiteral("window-en.png"))))
+    if (!keep(grab(), "English", QStringLiteral("window-en.png")))
         return fail("cannot write window-en.png under 150 KB");
+
+    if (checkOnly) {
+        // The boxes in English too, and the warning about a frequency out of range.
+        click("open_port_2");
+        if (!boxes.waitFor(QStringLiteral("Read completed")))
+            return fail("the read in English did not complete");
+        window.findChild<QLineEdit *>(QStringLiteral("lineEdit1"))->setText(QStringLiteral("999"));
+        click("open_port_3");
+        if (!boxes.waitFor(QStringLiteral("lineEdit1: Frequency")))
+            return fail("no warning about the frequency 999");
+        // What the X server holds, in the display's own pixels.
+        const QSize size = QGuiApplication::primaryScreen()->grabWindow(window.winId()).size();
+        std::printf("window %dx%d px, scale %g\n", size.width(), size.height(),
+                    window.devicePixelRatioF());
+    }
+    if (!boxes.cut().isEmpty()) {
+        std::fprintf(stderr, "tmx9-shots: message boxes cut: %s\n",
+                     qPrintable(boxes.cut().join(QStringLiteral(", "))));
+        allWhole = false;
+    }
+    if (!allWhole)
+        return fail("texts cut");
+    if (checkOnly)
+        return 0;
 
     const QStringList lines = wrapLog(QString::fromUtf8(log.data()));
     if (!savePng(renderText(lines), out.filePath(QStringLiteral("traffic.png"))))

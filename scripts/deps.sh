@@ -17,9 +17,9 @@ pictures) want+=(fonts-wqy-microhei file xvfb) ;;
 # The icon is drawn from the SVG (rsvg-convert) and packed into an .ico (icotool); Wine needs a
 # display (Xvfb) even for the offscreen tests. Wine is only installed here: it runs only inside
 # tests/windows/run.sh's private mount namespace (unshare -m), where every serial device of the
-# machine is covered by a bind mount of /dev/null.
+# machine is covered by a bind mount of /dev/null. DejaVu Sans stands in for Windows' dialog font.
 windows) want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 nsis zip unzip
-                 xz-utils librsvg2-bin icoutils util-linux xvfb) ;;
+                 xz-utils librsvg2-bin icoutils util-linux xvfb fonts-dejavu-core) ;;
 *) echo "usage: $0 build|test|pictures|windows" >&2; exit 2 ;;
 esac
 

@@ -234,6 +234,9 @@ else
     fail "the window under Wine" "$window_test is missing: build with tests on" "$reproduce"
 fi
 
+# --- The window at each display scale ---
+source "$here/display_scales.sh"
+
 # --- The packages ---
 if [ -n "$zip" ] && [ -f "$zip" ]; then
     mkdir -p "$work/zip"
