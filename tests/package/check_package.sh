@@ -88,9 +88,10 @@ doc=$root/usr/share/doc/tmx9-config
 for program in tmx9-config tmx9-demo tmx9-sim tmx9ctl; do
     page=$root/usr/share/man/man1/$program.1.gz
     [ -f "$page" ] || fail "no manual page for $program"
-    zcat "$page" | grep -q "^\.TH.* \"$program $version\"" || fail "$program.1: not version $version"
+    grep -q "^\.TH.* \"$program $version\"" <<<"$(zcat "$page")" || fail "$program.1: not version $version"
 done
-zcat "$root/usr/share/man/man1/tmx9ctl.1.gz" | grep -q -- 'Show the version' || fail "tmx9ctl.1 is not its --help"
+grep -q -- 'Show the version' <<<"$(zcat "$root/usr/share/man/man1/tmx9ctl.1.gz")" ||
+    fail "tmx9ctl.1 is not its --help"
 
 # AppStream: valid, names the desktop entry, and shows the README's pictures.
 metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
