@@ -6,11 +6,13 @@
 #   scripts/deps.sh windows   the Windows cross-build, its packages and Wine to test them
 set -euo pipefail
 
-want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
+# help2man makes the manual pages from the programs' --help.
+want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev help2man)
 case "${1:-build}" in
 build) ;;
+# lintian and appstreamcli (appstream) judge the Debian package.
 test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file
-              fonts-wqy-microhei xvfb) ;;
+              fonts-wqy-microhei xvfb lintian appstream) ;;
 # Without a CJK font the Chinese texts would be drawn as empty boxes; Xvfb is the X server they
 # are drawn on.
 pictures) want+=(fonts-wqy-microhei file xvfb) ;;

@@ -92,12 +92,18 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$cross/CMakeCache.txt")
 name=tmx9-config-$version-win64
 stage=$out/stage/$name
 rm -rf "$out/stage"
+# Stripping stamps each program with the time, or with SOURCE_DATE_EPOCH: the last commit's.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
+export SOURCE_DATE_EPOCH
 cmake --install "$cross" --prefix "$stage" --strip >/dev/null
 "$root/packaging/windows/check-deploy.sh" "$stage"
 
 zip=$out/$name.zip
 rm -f "$zip"
-(cd "$out/stage" && zip -q -r -X "$zip" "$name")
+# Dated from the last commit and packed in a fixed order, so two builds of one commit give the same
+# zip (the zip stores local time: UTC here).
+find "$out/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+(cd "$out/stage" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -@ "$zip")
 
 # The installer's file lists, from the package folder.
 setup=$out/$name-setup.exe

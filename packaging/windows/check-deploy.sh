@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Holds an unpacked Windows package folder against deploy.txt and against what its programs and
 # DLLs import (read with objdump, transitively):
-#  - the folder holds the two programs, README.txt and exactly the files deploy.txt lists;
+#  - the folder holds the two programs, README.txt, the licences and exactly the files deploy.txt
+#    lists;
 #  - every DLL that is imported and is not part of Windows is in the folder, beside the programs;
 #  - every DLL beside the programs is imported by something (the plugins load by name).
 # Usage: check-deploy.sh FOLDER   Exits 1 with one line a fault.
@@ -20,8 +21,9 @@ faults=0
 fault() { echo "check-deploy: $*" >&2; faults=$((faults + 1)); }
 lower() { tr '[:upper:]' '[:lower:]'; }
 
-expected=$( (printf '%s\n' tmx9-config.exe tmx9ctl.exe README.txt; grep -v '^#' "$here/deploy.txt" |
-    sed '/^$/d') | sort)
+expected=$( (printf '%s\n' tmx9-config.exe tmx9ctl.exe README.txt LICENSE.txt
+    (cd "$here" && ls licenses/*)
+    grep -v '^#' "$here/deploy.txt" | sed '/^$/d') | sort)
 actual=$(cd "$dir" && find . -type f | sed 's|^\./||' | sort)
 while read -r f; do fault "missing: $f"; done < <(comm -23 <(echo "$expected") <(echo "$actual"))
 while read -r f; do fault "not in deploy.txt: $f"; done < <(comm -13 <(echo "$expected") <(echo "$actual"))

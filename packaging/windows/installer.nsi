@@ -32,6 +32,8 @@ VIAddVersionKey /LANG=0 "LegalCopyright" "tmx9-config developers"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_FINISHPAGE_RUN "$INSTDIR\tmx9-config.exe"
+; The project's licence; /S skips it with every other page.
+!insertmacro MUI_PAGE_LICENSE "${STAGE}/LICENSE.txt"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_PAGE_FINISH

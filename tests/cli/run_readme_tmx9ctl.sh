@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs the shell commands of the README's "Command line: tmx9ctl" section as written, with two
-# simulated radios standing in for /dev/ttyUSB0 and /dev/ttyUSB1 (no port of this machine is
-# touched), and checks that the README's exit status table is the one tmx9ctl --help prints.
+# Runs the shell commands of tmx9ctl's manual (docs/tmx9ctl.md) as written, with two simulated
+# radios standing in for /dev/ttyUSB0 and /dev/ttyUSB1 (no port of this machine is touched), and
+# checks that its exit status table and its reference are what tmx9ctl --help prints, the text the
+# man page is made from.
 #   run_readme_tmx9ctl.sh SOURCE_DIR TMX9CTL TMX9_SIM
 set -euo pipefail
 source=$(cd "$1" && pwd)
@@ -16,16 +17,19 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
-# "commands": the section's shell blocks, comments cut; "statuses": its table rows "| N |".
+# "commands": the manual's shell blocks, comments cut; "statuses": its table rows "| N |";
+# "reference": the text block of its Reference section.
 section() {
     awk -v what="$1" '
-        /^## / { mine = ($0 == "## Command line: tmx9ctl"); next }
-        !mine { next }
+        /^## / { reference = ($0 == "## Reference") }
+        what == "reference" && reference && /^```text$/ { inblock = 1; next }
+        what == "reference" && inblock && /^```$/ { inblock = 0; next }
+        what == "reference" { if (inblock) print; next }
         /^```sh$/ { inblock = 1; next }
         /^```/ { inblock = 0; next }
         what == "commands" && inblock { sub(/[ \t]+#[ \t].*$/, ""); if ($0 != "") print }
         what == "statuses" && !inblock && /^\| [0-9] \|/ { print }
-    ' "$source/README.md"
+    ' "$source/docs/tmx9ctl.md"
 }
 
 for n in 0 1; do
@@ -37,7 +41,7 @@ done
 
 mkdir "$scratch/work" && ln -s "$source/examples" "$scratch/work/examples" && cd "$scratch/work"
 mapfile -t commands < <(section commands)
-[ ${#commands[@]} -ge 1 ] || fail "no commands in the README section"
+[ ${#commands[@]} -ge 1 ] || fail "no commands in docs/tmx9ctl.md"
 for command in "${commands[@]}"; do
     [[ $command == "tmx9ctl "* ]] || fail "not a tmx9ctl command: $command"
     here=$(sed "s|/dev/ttyUSB\([01]\)\b|$scratch/ttyUSB\1|g" <<<"$command")
@@ -50,5 +54,7 @@ grep -qE '^-> +[0-9]+\.[0-9]{3} ms  .*  read request$' trace.txt || fail "trace.
 
 help=$("$bin/tmx9ctl" --help | sed -n 's/^  \([0-9]\)  \(.*\)$/| \1 | \2 |/p')
 [ -n "$help" ] && [ "$(section statuses)" = "$help" ] ||
-    fail "the README's exit statuses are not those of tmx9ctl --help: $help"
-echo "${#commands[@]} README commands of tmx9ctl ran; the exit statuses agree with --help"
+    fail "the manual's exit statuses are not those of tmx9ctl --help: $help"
+diff <(section reference) <("$bin/tmx9ctl" --help) >&2 ||
+    fail "the manual's reference is not tmx9ctl --help (the diff above: < manual, > --help)"
+echo "${#commands[@]} commands of tmx9ctl's manual ran; its exit statuses and reference agree with --help"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Every command in the README's shell blocks is run by a test or by .ci/run: each is listed here
-# with what runs it, and that test must exist. A new command in the README fails this test until
-# something runs it and it is added below.
+# Every command in the shell blocks of the README and of the manuals in docs/ is run by a test or
+# by .ci/run: each is listed here with what runs it, and that test must exist. A new command there
+# fails this test until something runs it and it is added below.
 #   check_readme.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source=$1
@@ -19,7 +19,7 @@ declare -A runBy=(
     # apt-get install --simulate, in the package test: installing for real needs root.
     ["sudo apt install ./build/package/tmx9-config_*.deb"]=package
     ["scripts/make-pictures.sh"]=readme_pictures
-    # The README's tmx9ctl commands run as written against simulated radios in those ports' place.
+    # The tmx9ctl manual's commands run as written against simulated radios in those ports' place.
     ["tmx9ctl read --port /dev/ttyUSB0"]=readme_tmx9ctl
     ["tmx9ctl read --port /dev/ttyUSB0 --out radio.json"]=readme_tmx9ctl
     ["tmx9ctl write --port /dev/ttyUSB0 radio.json"]=readme_tmx9ctl
@@ -38,11 +38,11 @@ declare -A runBy=(
 registered=$(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')
 status=0
 declare -A seen=()
-while IFS= read -r command; do
+while IFS=$'\t' read -r file command; do
     seen["$command"]=1
     test=${runBy["$command"]:-}
     if [ -z "$test" ]; then
-        echo "FAIL: nothing runs this README command: $command"
+        echo "FAIL: nothing runs this command of $file: $command"
         status=1
     elif [ "$test" = .ci/run ]; then
         grep -q 'test\.sh' "$source/.ci/run" || { echo "FAIL: .ci/run does not run ./test.sh"; status=1; }
@@ -54,13 +54,15 @@ while IFS= read -r command; do
         echo "FAIL: \"$command\" is said to be run by $test, which is not a test of this build"
         status=1
     fi
-done < <(readme_commands "$source/README.md")
+done < <(for file in "$source/README.md" "$source"/docs/*.md; do
+    readme_commands "$file" | sed "s|^|${file#"$source"/}\t|"
+done)
 
 for command in "${!runBy[@]}"; do
     if [ -z "${seen["$command"]:-}" ]; then
-        echo "FAIL: listed here but not in the README any more: $command"
+        echo "FAIL: listed here but in neither the README nor docs/ any more: $command"
         status=1
     fi
 done
-[ $status -eq 0 ] && echo "${#seen[@]} README commands, each run by a test or by .ci/run"
+[ $status -eq 0 ] && echo "${#seen[@]} commands of the README and docs/, each run by a test or by .ci/run"
 exit $status

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs the commands of the README's "The simulated radio" section as written, on this build, with
-# a scratch path for /tmp/tmx9: the first starts the radio, the others talk to it.
+# Runs the commands of the simulated radio's manual (docs/simulated-radio.md) as written, on this
+# build, with a scratch path for /tmp/tmx9: the first starts the radio, the others talk to it.
 #   run_readme_simulated_radio.sh SOURCE_DIR BUILD_DIR
 set -euo pipefail
 source=$1
@@ -15,12 +15,12 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*"; [ -f "$scratch/log" ] && cat "$scratch/log"; exit 1; }
 
-mapfile -t commands < <(readme_commands "$source/README.md" "The simulated radio" |
+mapfile -t commands < <(readme_commands "$source/docs/simulated-radio.md" |
     sed "s|/tmp/tmx9|$scratch/tmx9|g")
 [ ${#commands[@]} -ge 2 ] || fail "expected the radio's command and at least one more"
 case ${commands[0]} in
 "./run.sh --sim "*) ;;
-*) fail "the section should start the radio with ./run.sh --sim: ${commands[0]}" ;;
+*) fail "the manual should start the radio with ./run.sh --sim: ${commands[0]}" ;;
 esac
 
 cd "$source"
@@ -43,4 +43,4 @@ done
 grep -q '^TMX9 SN SN0001 FW V2.10 N=69' "$scratch/out" || fail "answer: $(cat "$scratch/out")"
 grep -q '^->.*LOG RADIOINFO$' "$scratch/log" || fail "the log lacks the command"
 grep -q '^<-.*reply "TMX9 SN SN0001 FW V2.10 N=69"$' "$scratch/log" || fail "the log lacks the reply"
-echo "README's simulated radio on $port answered: $(tr -d '\r' <"$scratch/out")"
+echo "The manual's simulated radio on $port answered: $(tr -d '\r' <"$scratch/out")"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Makes the Debian package of a built tree, unpacks it into a scratch folder and checks what a
 # user would get: the programs, valid desktop entries, the icon, and the dependency line. Then
-# the same install rules once more through cmake --install.
-#   check_package.sh BUILD_DIR VERSION
+# the same install rules once more through cmake --install. Debian's own checkers judge it: lintian
+# --pedantic and appstreamcli --pedantic.
+#   check_package.sh BUILD_DIR VERSION SOURCE_DIR
 set -euo pipefail
 build=$1
 version=$2
+source=$3
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
@@ -58,7 +60,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 names=$(echo "$depends" | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g')
 for needed in libc6 libstdc++6 libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5; do
-    echo "$names" | grep -qx -- "$needed" || fail "Depends lacks $needed"
+    grep -qx -- "$needed" <<<"$names" || fail "Depends lacks $needed"
 done
 for name in $names; do
     dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed" ||
@@ -67,6 +69,40 @@ done
 # What the README's "sudo apt install ./...deb" does, simulated: the dependencies resolve.
 apt-get install --simulate "$deb" >"$scratch/apt.log" 2>&1 || { cat "$scratch/apt.log" >&2; fail "apt-get install --simulate"; }
 grep -q '^Inst tmx9-config ' "$scratch/apt.log" || { cat "$scratch/apt.log" >&2; fail "apt would not install it"; }
+
+# Debian's rules: no error and no warning; the only override is the maintainer address.
+lintian --pedantic --fail-on error,warning "$deb" >"$scratch/lintian.log" 2>&1 ||
+    { cat "$scratch/lintian.log" >&2; fail "lintian"; }
+others=$(grep -v -e '^#' -e ' bogus-mail-host.* tmx9-config@localhost' \
+    "$root/usr/share/lintian/overrides/tmx9-config" || true)
+[ -z "$others" ] || fail "lintian overrides other than the maintainer address: $others"
+
+doc=$root/usr/share/doc/tmx9-config
+[ "$(zcat "$doc/changelog.gz" | dpkg-parsechangelog -l - -S Version)" = "$version" ] ||
+    fail "the changelog's newest entry is not $version"
+# The copyright file carries the LICENSE's text, word for word.
+[ "$(tac "$doc/copyright" | sed '/^License: Expat$/q' | tac | tail -n +2 | sed 's/^ //; s/^\.$//')" = \
+    "$(tail -n +5 "$source/LICENSE")" ] || fail "copyright and LICENSE differ"
+
+# Manual pages, section 1, made from each program's --help (the window: a page of its own).
+for program in tmx9-config tmx9-demo tmx9-sim tmx9ctl; do
+    page=$root/usr/share/man/man1/$program.1.gz
+    [ -f "$page" ] || fail "no manual page for $program"
+    grep -q "^\.TH.* \"$program $version\"" <<<"$(zcat "$page")" || fail "$program.1: not version $version"
+done
+grep -q -- 'Show the version' <<<"$(zcat "$root/usr/share/man/man1/tmx9ctl.1.gz")" ||
+    fail "tmx9ctl.1 is not its --help"
+
+# AppStream: valid, names the desktop entry, and shows the README's pictures.
+metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
+[ ${#metainfo[@]} -eq 1 ] && [ -f "${metainfo[0]}" ] || fail "expected one metainfo file: ${metainfo[*]}"
+appstreamcli validate --pedantic --no-net "${metainfo[0]}" || fail "appstreamcli validate"
+launch=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' "${metainfo[0]}")
+[ -f "$root/usr/share/applications/$launch" ] || fail "metainfo launches $launch, which is not installed"
+pictures=$(grep -o 'docs/images/[a-z-]*\.png' "$source/README.md" | sed 's|.*/||' | sort -u)
+shots=$(grep -o '/[a-z-]*\.png</image>' "${metainfo[0]}" | sed 's|/||; s|</image>||' | sort -u)
+[ -n "$pictures" ] && [ "$pictures" = "$shots" ] || fail "screenshots $shots are not the README's $pictures"
+grep -q "<release version=\"$version\"" "${metainfo[0]}" || fail "metainfo lacks release $version"
 
 # cmake --install lays out the same files under any prefix.
 cmake --install "$build" --prefix "$scratch/prefix" >/dev/null

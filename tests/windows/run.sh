@@ -238,6 +238,17 @@ fi
 source "$here/display_scales.sh"
 
 # --- The packages ---
+# The project's licence and those of the libraries shipped, beside the programs.
+licences() {
+    local missing=() f
+    for f in LICENSE.txt licenses/LGPL-3.txt licenses/GPL-3.txt \
+        licenses/GCC-RUNTIME-LIBRARY-EXCEPTION-3.1.txt licenses/winpthreads.txt; do
+        [ -s "$2/$f" ] || missing+=("$f")
+    done
+    grep -q 'scripts/build-qt-mingw.sh' "$2/README.txt" || missing+=("README.txt: the Qt recipe")
+    [ ${#missing[@]} -eq 0 ] && pass "$1: the licences and where Qt's sources are" ||
+        fail "$1: licences" "missing: ${missing[*]}" "$reproduce"
+}
 if [ -n "$zip" ] && [ -f "$zip" ]; then
     mkdir -p "$work/zip"
     (cd "$work/zip" && unzip -q "$zip")
@@ -246,6 +257,7 @@ if [ -n "$zip" ] && [ -f "$zip" ]; then
     rc=$?
     [ "$rc" -eq 0 ] && [[ "$out" == *"$version"* ]] && pass "zip: unpacked tmx9ctl.exe --version runs alone" ||
         fail "zip: unpacked tmx9ctl.exe --version" "status $rc: $out" "$reproduce"
+    licences "zip" "$(dirname "$exe")"
 else
     fail "zip" "no zip in $build" "$reproduce"
 fi
@@ -260,6 +272,7 @@ if [ -n "$setup" ] && [ -f "$setup" ]; then
     [ -f "$installed/tmx9ctl.exe" ] && [ -f "$installed/tmx9-config.exe" ] &&
         pass "installer /S installs into Program Files" ||
         fail "installer /S" "nothing in $installed" "$reproduce"
+    licences "installed" "$installed"
     [ -n "$(shortcuts)" ] && registered &&
         pass "installer adds Start-menu shortcuts ($(shortcuts | wc -l)) and the uninstall key" ||
         fail "installer shortcuts and uninstall key" "shortcuts: $(shortcuts | tr '\n' ' ')" \
