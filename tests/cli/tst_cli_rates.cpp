@@ -110,6 +110,41 @@ private slots:
         }
     }
 
+    void severalRadiosChangeRateInOneRun()
+    {
+        const int rates[] = {115200, 38400, 9600};
+        std::unique_ptr<SimRadio> radios[3];
+        RadioSettings settings = tmx9::defaultSettings();
+        settings.serialBaud = "19200";
+        settings.frequencies.replace(3, "433.9250");
+        const QString trace = dir_.filePath("passes.txt");
+        QStringList arguments{"write", "--baud", "auto", "--trace", trace, profileFile(settings)};
+        QString out;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(radios[i] = startRadio(rates[i]));
+            arguments << "--port" << radios[i]->slavePath();
+            out += radios[i]->slavePath() +
+                   ": written, acknowledged and verified; the radio now speaks 19200 baud\n";
+        }
+        const CtlResult result = ctl(arguments);
+        QVERIFY2(result.status == 0 && result.out == out, qPrintable(result.text()));
+        // Each port's trace shows both passes, the first at the rate that radio spoke.
+        const QStringList notes = lines(trace).filter(QRegularExpression(" (first|second) pass"));
+        QCOMPARE(notes.size(), 6);
+        for (int i = 0; i < 3; ++i) {
+            const QString port = radios[i]->slavePath();
+            QCOMPARE(tmx9ctl::profileJson({radios[i]->settings(), {}, {}}),
+                     tmx9ctl::profileJson({settings, {}, {}}));
+            QVERIFY(notes.contains(QString("-- %1: first pass: the whole write with the present "
+                                           "serial rate, %2 baud")
+                                       .arg(port)
+                                       .arg(rates[i])));
+            QVERIFY(notes.contains(QString("-- %1: second pass: the parameter frame with the new "
+                                           "serial rate, 19200 baud")
+                                       .arg(port)));
+        }
+    }
+
     void detectFindsEveryRadioRate()
     {
         const int rates[] = {115200, 38400, 19200, 9600, 0};
