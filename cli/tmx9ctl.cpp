@@ -662,25 +662,25 @@ private:
             return {Success,
                     QStringLiteral("written and acknowledged; not verified (--no-verify)")};
 
-        Comparison comparison;
         link.wait(kVerifyPauseMs);
         if (options_.verify) {
+            // Until the second pass, the radio speaks the rate it spoke.
+            const QString notSent = twoPasses ? QStringLiteral("; its new serial rate was not "
+                                                               "sent, it still speaks %1 baud")
+                                                    .arg(present)
+                                              : QString();
             const ReadResult result = readBack(link, kReadTimeoutMs);
             if (!result.configuration)
                 return {result.outcome.status,
                         QStringLiteral("written and acknowledged, but the read-back failed: ") +
-                            result.outcome.message};
-            comparison = compareConfiguration(first, *result.configuration);
+                            result.outcome.message + notSent};
+            const Comparison comparison = compareConfiguration(first, *result.configuration);
             if (!comparison.differences.isEmpty())
                 return {VerifyMismatch,
                         QStringLiteral("written and acknowledged, but the radio reports "
-                                       "otherwise: %1; ")
-                                .arg(comparison.differences.join(QStringLiteral("; "))) +
-                            (twoPasses ? QStringLiteral("its new serial rate was not sent, it "
-                                                        "still speaks %1 baud: ")
-                                             .arg(present)
-                                       : QString()) +
-                            QStringLiteral("write again, or check the radio")};
+                                       "otherwise: ") +
+                            comparison.differences.join(QStringLiteral("; ")) + notSent +
+                            QStringLiteral("; write again, or check the radio")};
             if (!twoPasses)
                 return {Success, verifiedMessage(comparison, QString())};
         }
@@ -690,33 +690,38 @@ private:
                                    "%1 baud")
                         .arg(newBaud),
                     tag);
-        // A radio that switches before it acknowledges is heard as noise: with a read-back to
-        // come, that decides.
         const int acknowledgements = link.runPlan(passes.newRate);
         if (link.isLost())
             return {PortUnavailable, lostMessage(link)};
-        if (!options_.verify)
-            return acknowledgements == 0
-                       ? Outcome{NotAcknowledged,
-                                 QStringLiteral("written and acknowledged at %1 baud, but the "
-                                                "new serial rate, %2, was not acknowledged: "
-                                                "tmx9ctl detect finds the rate it speaks")
-                                     .arg(present)
-                                     .arg(newBaud)}
-                       : Outcome{Success,
-                                 QStringLiteral("written and acknowledged; not verified "
-                                                "(--no-verify); its serial baud rate is now "
-                                                "set to %1")
-                                     .arg(newBaud)};
         trace_.note(
             QStringLiteral("%1 acknowledgements of the new serial rate").arg(acknowledgements),
             tag);
+        // A radio that switches before it acknowledges is heard as noise: with a read-back to
+        // come, that decides.
+        if (options_.verify)
+            return verifyNewRate(link, tag, expected, present);
+        if (acknowledgements == 0)
+            return {NotAcknowledged,
+                    QStringLiteral("written and acknowledged at %1 baud, but the new serial "
+                                   "rate, %2, was not acknowledged: tmx9ctl detect finds the "
+                                   "rate it speaks")
+                        .arg(present)
+                        .arg(newBaud)};
+        return {Success, QStringLiteral("written and acknowledged; not verified (--no-verify); "
+                                        "its serial baud rate is now set to %1")
+                             .arg(newBaud)};
+    }
 
-        // Verified at the new rate; a radio that has not switched answers at the old one.
+    // Reads back at the new rate, or at the old one when the radio has not switched, and
+    // compares.
+    Outcome verifyNewRate(RadioLink &link, const QString &tag, const tmx9::RadioSettings &expected,
+                          int oldBaud)
+    {
+        const int newBaud = expected.serialBaud.toInt();
         link.wait(kVerifyPauseMs);
         ReadResult result;
-        int speaks = present;
-        for (const int rate : {newBaud, present}) {
+        int speaks = newBaud;
+        for (const int rate : {newBaud, oldBaud}) {
             QString error;
             if (!link.setBaud(rate, &error))
                 return {PortUnavailable,
@@ -730,8 +735,7 @@ private:
                 (result.outcome.status != NoAnswer && result.outcome.status != Undecodable))
                 break;
             if (rate == newBaud)
-                trace_.note(QStringLiteral("no usable answer at %1 baud; verifying at the old "
-                                           "rate")
+                trace_.note(QStringLiteral("no usable answer at %1 baud; verifying at the old rate")
                                 .arg(rate),
                             tag);
         }
@@ -745,13 +749,13 @@ private:
                                .arg(newBaud);
             return {result.outcome.status, message};
         }
-        comparison = compareConfiguration(expected, *result.configuration);
+        const Comparison comparison = compareConfiguration(expected, *result.configuration);
         if (!comparison.differences.isEmpty())
             return {VerifyMismatch,
-                    QStringLiteral("written and acknowledged, but the radio reports otherwise: "
-                                   "%1; it speaks %2 baud: write again, or check the radio")
-                        .arg(comparison.differences.join(QStringLiteral("; ")))
-                        .arg(speaks)};
+                    QStringLiteral("written and acknowledged, but the radio reports otherwise: ") +
+                        comparison.differences.join(QStringLiteral("; ")) +
+                        QStringLiteral("; it speaks %1 baud: write again, or check the radio")
+                            .arg(speaks)};
         return {Success,
                 verifiedMessage(comparison,
                                 speaks == newBaud

@@ -286,6 +286,10 @@ private slots:
             << QStringList{"write", "--no-verify", "PROFILE", "FSK"} << 115200 << "38400" << 0
             << "not verified (--no-verify); its serial baud rate is now set to 38400\n"
             << 38400;
+        QTest::newRow("no-verify: the new rate not acknowledged")
+            << QStringList{"write", "--no-verify", "PROFILE", "deaf to the new rate"} << 115200
+            << "9600" << int(tmx9ctl::NotAcknowledged)
+            << "the new serial rate, 9600, was not acknowledged" << 9600;
         QTest::newRow("the radio keeps its rate")
             << QStringList{"write", "PROFILE", "refuses the new rate"} << 115200 << "9600"
             << int(tmx9ctl::VerifyMismatch)
