@@ -694,7 +694,7 @@ private:
         if (link.isLost())
             return {PortUnavailable, lostMessage(link)};
         trace_.note(
-            QStringLiteral("%1 acknowledgements of the new serial rate").arg(acknowledgements),
+            QStringLiteral("acknowledgements of the new serial rate: %1").arg(acknowledgements),
             tag);
         // A radio that switches before it acknowledges is heard as noise: with a read-back to
         // come, that decides.
