@@ -420,10 +420,6 @@ private slots:
             << QStringList{"power: profile \"L\", radio reports \"H\"",
                            "frequencies[5] (channel 5): profile \"447.5125\", radio reports "
                            "\"459.0500\""};
-        QTest::newRow("a code that is none of the options")
-            << "work mode code" << QStringList{} << int(tmx9ctl::VerifyMismatch)
-            << QStringList{"workMode: profile \"TX\", radio reports a code that is none of the "
-                           "options"};
         QTest::newRow("older radio")
             << "older" << QStringList{} << 0
             << QStringList{"matches the profile; not checked, an older radio does not report "
@@ -455,10 +451,6 @@ private slots:
             QVERIFY(other.setSettings(tmx9::defaultSettings()));
             tmx9sim::RadioState state = other.state();
             state.write(13, "7"); // the same channel
-            other.setState(state);
-        } else if (second == "work mode code") {
-            tmx9sim::RadioState state = other.state();
-            state.write(7, "\x7F");
             other.setState(state);
         } else if (second == "older") {
             other.setFirmware(tmx9sim::Firmware::Old);

@@ -348,20 +348,17 @@ private slots:
         arguments.removeAll(reaction);
         connect(radio.get(), &SimRadio::writeApplied, radio.get(), [&radio, &reaction](int start) {
             RadioSettings now = radio->settings();
+            tmx9sim::Faults deaf;
+            deaf.silent = true;
             if (reaction == "keeps its channel" && start == 7)
                 now.channel = "5";
             else if (reaction == "refuses the new rate" && now.serialBaud != "115200")
                 now.serialBaud = "115200";
             else if (reaction == "deaf to the new rate" && now.serialBaud == "9600")
-                radio->setFaults([] {
-                    tmx9sim::Faults faults;
-                    faults.silent = true;
-                    return faults;
-                }());
+                return radio->setFaults(deaf);
             else
                 return;
-            if (reaction != "deaf to the new rate")
-                radio->setSettings(now);
+            radio->setSettings(now);
         });
         arguments.replaceInStrings("PROFILE", profileFile(settings));
         arguments << "--port" << radio->slavePath();
