@@ -59,11 +59,12 @@ QStringList undecodedFields(const Configuration &configuration)
     return keys;
 }
 
-Comparison compareConfiguration(const tmx9::RadioSettings &written, const Configuration &readBack)
+Comparison compareConfiguration(const tmx9::RadioSettings &expected, const Configuration &readBack,
+                                const QString &expectedAs)
 {
     Comparison comparison;
     for (const ProfileOption &option : profileOptions()) {
-        const QString &wrote = written.*option.member;
+        const QString &wrote = expected.*option.member;
         const QString &reports = readBack.settings.*option.member;
         const bool unreportable =
             readBack.olderRadio && (option.field == Field::Modulation ||
@@ -73,16 +74,17 @@ Comparison compareConfiguration(const tmx9::RadioSettings &written, const Config
             continue;
         }
         if (wrote != reports)
-            comparison.differences << QStringLiteral("%1: wrote \"%2\", radio reports %3")
-                                          .arg(option.key, wrote, shown(reports));
+            comparison.differences << QStringLiteral("%1: %2 \"%3\", radio reports %4")
+                                          .arg(option.key, expectedAs, wrote, shown(reports));
     }
     for (int channel = 0; channel < kChannelCount; ++channel) {
         const QString wrote =
-            tmx9::normalizeFrequency(written.frequencies.value(channel)).value_or(QString());
+            tmx9::normalizeFrequency(expected.frequencies.value(channel)).value_or(QString());
         const QString reports = readBack.settings.frequencies.value(channel);
         if (wrote != reports)
-            comparison.differences << QStringLiteral("%1: wrote \"%2\", radio reports %3")
-                                          .arg(frequencyName(channel), wrote, shown(reports));
+            comparison.differences
+                << QStringLiteral("%1: %2 \"%3\", radio reports %4")
+                       .arg(frequencyName(channel), expectedAs, wrote, shown(reports));
     }
     return comparison;
 }

@@ -21,13 +21,14 @@ QStringList undecodedFields(const Configuration &configuration);
 
 struct Comparison
 {
-    QStringList differences; // "key: wrote \"X\", radio reports \"Y\""
+    QStringList differences; // "key: wrote \"X\", radio reports \"Y\"" (`expectedAs` "wrote")
     QStringList unchecked;   // keys an older radio cannot report
 };
 
-// Field by field, what was written against what the radio reports. An older radio reports no
-// modulation, and of the air baud rates only 11000 and 18000: what it cannot report is not
-// compared but listed as unchecked.
-Comparison compareConfiguration(const tmx9::RadioSettings &written, const Configuration &readBack);
+// Field by field, what was written (or what a profile holds) against what the radio reports.
+// An older radio reports no modulation, and of the air baud rates only 11000 and 18000: what it
+// cannot report is not compared but listed as unchecked.
+Comparison compareConfiguration(const tmx9::RadioSettings &expected, const Configuration &readBack,
+                                const QString &expectedAs = QStringLiteral("wrote"));
 
 } // namespace tmx9ctl

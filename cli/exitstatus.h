@@ -13,7 +13,7 @@ enum ExitStatus {
     NoAnswer = 4,        // nothing came back within the read time-out
     Undecodable = 5,     // an answer came back but cannot be decoded
     NotAcknowledged = 6, // no write acknowledgement while the write ran
-    VerifyMismatch = 7,  // acknowledged, but the read-back differs
+    VerifyMismatch = 7,  // acknowledged, but the read-back differs; check: differs from the profile
 };
 
 // One line per status, as --help and the README list them.

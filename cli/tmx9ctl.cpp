@@ -62,7 +62,11 @@ const char kHelp[] =
     "                             profile (--json), or save the profile to FILE (--out).\n"
     "  write --port PORT PROFILE  Check the whole profile (nothing is sent if anything is\n"
     "                             wrong), write it, read it back and compare field by field.\n"
+    "                             A new serial rate is sent last, on its own, once the rest\n"
+    "                             is written and verified at the rate the radio speaks.\n"
     "  default --port PORT        Write the default configuration, read it back and compare.\n"
+    "  check --port PORT PROFILE  Read the configuration and compare it with the profile\n"
+    "                             field by field; nothing is written.\n"
     "  detect [--port PORT] [--json]\n"
     "                             Look for a radio on each port (all that can be opened, or\n"
     "                             those given) at %1 baud in turn,\n"
@@ -162,9 +166,9 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
         return std::nullopt;
     }
     options.command = positional.takeFirst();
-    const QStringList commands = {QStringLiteral("ports"), QStringLiteral("read"),
-                                  QStringLiteral("write"), QStringLiteral("default"),
-                                  QStringLiteral("detect")};
+    const QStringList commands = {QStringLiteral("ports"),  QStringLiteral("read"),
+                                  QStringLiteral("write"),  QStringLiteral("default"),
+                                  QStringLiteral("detect"), QStringLiteral("check")};
     if (!commands.contains(options.command)) {
         *error = QStringLiteral("unknown command \"%1\"; the commands are %2")
                      .arg(options.command, commands.join(QStringLiteral(", ")));
@@ -231,9 +235,9 @@ std::optional<Options> parseCommandLine(const QStringList &arguments, QString *e
         *error = QStringLiteral("--out needs a file name");
         return std::nullopt;
     }
-    if (options.command == QLatin1String("write")) {
+    if (options.command == QLatin1String("write") || options.command == QLatin1String("check")) {
         if (positional.size() != 1) {
-            *error = QStringLiteral("write needs exactly one profile file");
+            *error = QStringLiteral("%1 needs exactly one profile file").arg(options.command);
             return std::nullopt;
         }
         options.profilePath = positional.takeFirst();
@@ -408,25 +412,59 @@ public:
 
     int write()
     {
+        tmx9::RadioSettings settings;
+        if (const auto status = loadProfile(&settings, "nothing was sent to any radio"))
+            return *status;
+        return writeAll(tmx9::writeConfigPlan(settings), settings);
+    }
+
+    // Reads every radio and compares it with the profile; writes nothing.
+    int check()
+    {
+        tmx9::RadioSettings settings;
+        if (const auto status = loadProfile(&settings, "no radio was read"))
+            return *status;
+        forEachPort(
+            options_.ports,
+            [this](const QString &port, const QString &tag) { return readOne(port, tag); },
+            [&](const QString &port, const PortResult &result) {
+                if (!result.configuration) {
+                    fail(port, result.outcome);
+                    return;
+                }
+                const Comparison comparison = compareConfiguration(settings, *result.configuration,
+                                                                   QStringLiteral("profile"));
+                if (comparison.differences.isEmpty()) {
+                    out_ << port << ": matches the profile" << uncheckedNote(comparison) << '\n';
+                    out_.flush();
+                    return;
+                }
+                for (const QString &difference : comparison.differences)
+                    err_ << port << ": " << difference << '\n';
+                failed(port, VerifyMismatch);
+            });
+        return status_;
+    }
+
+    // Reads and checks the profile file. The status to end with when it cannot be used, after
+    // one line per problem and a last line ending in `consequence`.
+    std::optional<int> loadProfile(tmx9::RadioSettings *settings, const char *consequence)
+    {
         QFile file(options_.profilePath);
         if (!file.open(QIODevice::ReadOnly)) {
             err_ << options_.profilePath << ": cannot read the profile: " << file.errorString()
-                 << "; nothing was sent\n";
+                 << "; " << consequence << '\n';
             return InvalidProfile;
         }
-        tmx9::RadioSettings settings;
-        const QStringList problems = readProfile(file.readAll(), &settings);
-        if (!problems.isEmpty()) {
-            for (const QString &problem : problems)
-                err_ << options_.profilePath << ": " << problem << '\n';
-            err_ << options_.profilePath << ": " << problems.size()
-                 << (problems.size() == 1 ? " problem" : " problems")
-                 << "; nothing was sent to any radio\n";
-            trace_.note(
-                QStringLiteral("profile %1 refused; nothing sent").arg(options_.profilePath));
-            return InvalidProfile;
-        }
-        return writeAll(tmx9::writeConfigPlan(settings), settings);
+        const QStringList problems = readProfile(file.readAll(), settings);
+        if (problems.isEmpty())
+            return std::nullopt;
+        for (const QString &problem : problems)
+            err_ << options_.profilePath << ": " << problem << '\n';
+        err_ << options_.profilePath << ": " << problems.size()
+             << (problems.size() == 1 ? " problem" : " problems") << "; " << consequence << '\n';
+        trace_.note(QStringLiteral("profile %1 refused; nothing sent").arg(options_.profilePath));
+        return InvalidProfile;
     }
 
     int writeDefault() { return writeAll(tmx9::writeDefaultPlan(), tmx9::defaultSettings()); }
@@ -598,80 +636,167 @@ private:
         RadioLink link(trace_, tag);
         if (const auto failure = connectRadio(link, port))
             return *failure;
-        const int baud = link.baud();
+        const int present = link.baud();
+        const QString presentText = QString::number(present);
+        // A radio may take a new serial rate as soon as it acknowledges the parameter frame that
+        // carries it, and hear the rest of the write as noise. So the whole write goes first
+        // with the rate it speaks now, and is verified; then the parameter frame alone.
+        const tmx9::RateChangePasses passes =
+            expected.serialBaud == presentText
+                ? tmx9::RateChangePasses()
+                : tmx9::rateChangePasses(plan, expected, presentText);
+        const bool twoPasses = !passes.keepRate.isEmpty();
+        tmx9::RadioSettings first = expected;
+        if (twoPasses) {
+            first.serialBaud = presentText;
+            trace_.note(QStringLiteral("first pass: the whole write with the present serial rate, "
+                                       "%1 baud")
+                            .arg(present),
+                        tag);
+        }
         // Like the window: one acknowledgement during the plan is the radio's yes. Which frame
         // it answers cannot be told; the read-back is the real check.
-        const int acknowledgements = link.runPlan(plan);
-        if (link.isLost())
-            return {PortUnavailable, lostMessage(link)};
-        if (acknowledgements == 0)
-            return {NotAcknowledged,
-                    QStringLiteral("the radio did not acknowledge the write: check that it is on "
-                                   "and connected, and the baud rate (--baud, now %1); what it "
-                                   "holds now is unknown (tmx9ctl read shows it)")
-                        .arg(baud)};
-        const int newBaud = expected.serialBaud.toInt();
-        const bool rateChanges = newBaud != baud;
-        if (!options_.verify)
-            return {
-                Success,
-                QStringLiteral("written and acknowledged; not verified (--no-verify)") +
-                    (rateChanges
-                         ? QStringLiteral("; its serial baud rate is now set to %1").arg(newBaud)
-                         : QString())};
+        if (const auto failure = sendPlan(link, twoPasses ? passes.keepRate : plan))
+            return *failure;
+        if (!options_.verify && !twoPasses)
+            return {Success,
+                    QStringLiteral("written and acknowledged; not verified (--no-verify)")};
 
         link.wait(kVerifyPauseMs);
-        // A radio given a new serial rate may already speak it and be deaf at the old one. The
-        // old rate first, for the time a whole answer takes at any radio rate; then the new.
-        ReadResult result =
-            readBack(link, rateChanges ? tmx9::kSearchWaitMs : tmx9::kReadTimeoutMs);
-        int speaks = baud;
-        if (!result.configuration && rateChanges && !link.isLost() &&
-            (result.outcome.status == NoAnswer || result.outcome.status == Undecodable)) {
-            trace_.note(
-                QStringLiteral("no usable answer at %1 baud; verifying at the new rate").arg(baud),
-                tag);
+        if (options_.verify) {
+            // Until the second pass, the radio speaks the rate it spoke.
+            const QString notSent = twoPasses ? QStringLiteral("; its new serial rate was not "
+                                                               "sent, it still speaks %1 baud")
+                                                    .arg(present)
+                                              : QString();
+            const ReadResult result = readBack(link, kReadTimeoutMs);
+            if (!result.configuration)
+                return {result.outcome.status,
+                        QStringLiteral("written and acknowledged, but the read-back failed: ") +
+                            result.outcome.message + notSent};
+            const Comparison comparison = compareConfiguration(first, *result.configuration);
+            if (!comparison.differences.isEmpty())
+                return {VerifyMismatch,
+                        QStringLiteral("written and acknowledged, but the radio reports "
+                                       "otherwise: ") +
+                            comparison.differences.join(QStringLiteral("; ")) + notSent +
+                            QStringLiteral("; write again, or check the radio")};
+            if (!twoPasses)
+                return {Success, verifiedMessage(comparison, QString())};
+        }
+
+        const int newBaud = expected.serialBaud.toInt();
+        trace_.note(QStringLiteral("second pass: the parameter frame with the new serial rate, "
+                                   "%1 baud")
+                        .arg(newBaud),
+                    tag);
+        const int acknowledgements = link.runPlan(passes.newRate);
+        if (link.isLost())
+            return {PortUnavailable, lostMessage(link)};
+        trace_.note(
+            QStringLiteral("acknowledgements of the new serial rate: %1").arg(acknowledgements),
+            tag);
+        // A radio that switches before it acknowledges is heard as noise: with a read-back to
+        // come, that decides.
+        if (options_.verify)
+            return verifyNewRate(link, tag, expected, present);
+        if (acknowledgements == 0)
+            return {NotAcknowledged,
+                    QStringLiteral("written and acknowledged at %1 baud, but the new serial "
+                                   "rate, %2, was not acknowledged: tmx9ctl detect finds the "
+                                   "rate it speaks")
+                        .arg(present)
+                        .arg(newBaud)};
+        return {Success, QStringLiteral("written and acknowledged; not verified (--no-verify); "
+                                        "its serial baud rate is now set to %1")
+                             .arg(newBaud)};
+    }
+
+    // Reads back at the new rate, or at the old one when the radio has not switched, and
+    // compares.
+    Outcome verifyNewRate(RadioLink &link, const QString &tag, const tmx9::RadioSettings &expected,
+                          int oldBaud)
+    {
+        const int newBaud = expected.serialBaud.toInt();
+        link.wait(kVerifyPauseMs);
+        ReadResult result;
+        int speaks = newBaud;
+        for (const int rate : {newBaud, oldBaud}) {
             QString error;
-            if (!link.setBaud(newBaud, &error))
+            if (!link.setBaud(rate, &error))
                 return {PortUnavailable,
                         QStringLiteral("written and acknowledged, but the port cannot switch to "
-                                       "the radio's new rate: %1")
+                                       "%1 baud to verify: %2")
+                            .arg(rate)
                             .arg(error)};
-            result = readBack(link, tmx9::kReadTimeoutMs);
-            speaks = newBaud;
+            speaks = rate;
+            result = readBack(link, kReadTimeoutMs);
+            if (result.configuration || link.isLost() ||
+                (result.outcome.status != NoAnswer && result.outcome.status != Undecodable))
+                break;
+            if (rate == newBaud)
+                trace_.note(QStringLiteral("no usable answer at %1 baud; verifying at the old rate")
+                                .arg(rate),
+                            tag);
         }
         if (!result.configuration) {
             QString message =
                 QStringLiteral("written and acknowledged, but the read-back failed: ") +
                 result.outcome.message;
-            if (speaks != baud)
-                message += QStringLiteral("; it did not answer at the old rate, %1 baud, either; "
+            if (speaks != newBaud)
+                message += QStringLiteral("; it did not answer at the new rate, %1 baud, either; "
                                           "tmx9ctl detect looks for it at every rate")
-                               .arg(baud);
+                               .arg(newBaud);
             return {result.outcome.status, message};
         }
         const Comparison comparison = compareConfiguration(expected, *result.configuration);
-        if (!comparison.differences.isEmpty()) {
-            QString message =
-                QStringLiteral("written and acknowledged, but the radio reports otherwise: %1; ")
-                    .arg(comparison.differences.join(QStringLiteral("; ")));
-            // It may have switched after the first frame that set its rate, and then heard
-            // nothing of the rest of the plan.
-            message += speaks != baud
-                           ? QStringLiteral("it took its new rate during the write, so what "
-                                            "followed may not have reached it: write again "
-                                            "with --baud %1")
-                                 .arg(newBaud)
-                           : QStringLiteral("write again, or check the radio");
-            return {VerifyMismatch, message};
-        }
+        if (!comparison.differences.isEmpty())
+            return {VerifyMismatch,
+                    QStringLiteral("written and acknowledged, but the radio reports otherwise: ") +
+                        comparison.differences.join(QStringLiteral("; ")) +
+                        QStringLiteral("; it speaks %1 baud: write again, or check the radio")
+                            .arg(speaks)};
+        return {Success,
+                verifiedMessage(comparison,
+                                speaks == newBaud
+                                    ? QStringLiteral("the radio now speaks %1 baud").arg(speaks)
+                                    : QStringLiteral("the radio holds %1 baud but still speaks "
+                                                     "%2 (it may take the new rate when "
+                                                     "restarted)")
+                                          .arg(newBaud)
+                                          .arg(speaks))};
+    }
+
+    // Runs a plan and checks that the radio acknowledged it: the failure to report, if any.
+    std::optional<Outcome> sendPlan(RadioLink &link, const tmx9::TransmissionPlan &plan)
+    {
+        const int acknowledgements = link.runPlan(plan);
+        if (link.isLost())
+            return Outcome{PortUnavailable, lostMessage(link)};
+        if (acknowledgements == 0)
+            return Outcome{NotAcknowledged,
+                           QStringLiteral("the radio did not acknowledge the write: check that "
+                                          "it is on and connected, and the baud rate (--baud, "
+                                          "now %1); what it holds now is unknown (tmx9ctl read "
+                                          "shows it)")
+                               .arg(link.baud())};
+        return std::nullopt;
+    }
+
+    static QString verifiedMessage(const Comparison &comparison, const QString &rate)
+    {
         QString message = QStringLiteral("written, acknowledged and verified");
-        if (speaks != baud)
-            message += QStringLiteral("; the radio now speaks %1 baud").arg(speaks);
-        if (!comparison.unchecked.isEmpty())
-            message += QStringLiteral("; not checked, an older radio does not report them: %1")
-                           .arg(comparison.unchecked.join(QStringLiteral(", ")));
-        return {Success, message};
+        if (!rate.isEmpty())
+            message += QStringLiteral("; ") + rate;
+        return message + uncheckedNote(comparison);
+    }
+
+    static QString uncheckedNote(const Comparison &comparison)
+    {
+        return comparison.unchecked.isEmpty()
+                   ? QString()
+                   : QStringLiteral("; not checked, an older radio does not report them: %1")
+                         .arg(comparison.unchecked.join(QStringLiteral(", ")));
     }
 
     void noPortsMessage()
@@ -683,10 +808,16 @@ private:
     void fail(const QString &port, const Outcome &outcome)
     {
         err_ << port << ": " << outcome.message << '\n';
+        failed(port, outcome.status);
+    }
+
+    // After the port's failure lines.
+    void failed(const QString &port, int status)
+    {
         err_.flush();
-        trace_.note(QStringLiteral("%1: exit status %2").arg(port).arg(outcome.status));
+        trace_.note(QStringLiteral("%1: exit status %2").arg(port).arg(status));
         if (status_ == Success)
-            status_ = outcome.status; // the first failure decides
+            status_ = status; // the first failure decides
     }
 
     const Options &options_;
@@ -708,7 +839,7 @@ QString exitStatusHelp()
         "  4  a radio did not answer within 3000 ms; detect, --baud auto: at no rate\n"
         "  5  a radio's answer cannot be decoded\n"
         "  6  a radio did not acknowledge the write\n"
-        "  7  a radio acknowledged the write, but the read-back differs\n"
+        "  7  a radio differs from the write it acknowledged, or (check) from the profile\n"
         "With several ports, the status is that of the first radio that failed.\n");
 }
 
@@ -746,6 +877,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         status = command.write();
     else if (options->command == QLatin1String("detect"))
         status = command.detect();
+    else if (options->command == QLatin1String("check"))
+        status = command.check();
     else
         status = command.writeDefault();
     trace.note(QStringLiteral("exit status %1").arg(status));

@@ -118,6 +118,27 @@ TransmissionPlan writeDefaultPlan()
     return plan;
 }
 
+RateChangePasses rateChangePasses(const TransmissionPlan &plan, const RadioSettings &settings,
+                                  const QString &presentRate)
+{
+    RadioSettings present = settings;
+    present.serialBaud = presentRate;
+    const QByteArray frame = QByteArray::fromHex(parameterFrameHex(settings).toLatin1());
+    const QByteArray presentFrame = QByteArray::fromHex(parameterFrameHex(present).toLatin1());
+    if (frame.isEmpty() || presentFrame.isEmpty())
+        return {};
+    RateChangePasses passes;
+    for (const PlanStep &step : plan) {
+        const bool parameters = step.bytes == frame;
+        passes.keepRate.append({parameters ? presentFrame : step.bytes, step.waitMs});
+        if (parameters)
+            passes.newRate.append(step);
+    }
+    if (passes.newRate.isEmpty())
+        return {};
+    return passes;
+}
+
 int totalWaitMs(const TransmissionPlan &plan)
 {
     int total = 0;

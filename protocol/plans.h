@@ -63,6 +63,21 @@ TransmissionPlan writeConfigPlan(const RadioSettings &settings);
 // Default channel table frame twice, default parameter frame twice, "SET LORA" twice.
 TransmissionPlan writeDefaultPlan();
 
+// A write that gives the radio a new serial rate, in two passes: the radio may take the new rate
+// as soon as it acknowledges the parameter frame that carries it, and then hears the rest of the
+// write as noise. `keepRate` is the whole plan with `presentRate` in its parameter frame; `newRate`
+// is the plan's parameter frame steps alone, with their waits, as the plan has them.
+struct RateChangePasses
+{
+    TransmissionPlan keepRate;
+    TransmissionPlan newRate;
+};
+
+// Both passes empty when `plan` holds no parameter frame of `settings`, or `presentRate` is not a
+// serial rate of the radio.
+RateChangePasses rateChangePasses(const TransmissionPlan &plan, const RadioSettings &settings,
+                                  const QString &presentRate);
+
 // Sum of the waits of a plan.
 int totalWaitMs(const TransmissionPlan &plan);
 

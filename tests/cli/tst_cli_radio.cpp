@@ -91,7 +91,9 @@ private slots:
         const QString path = file("read.json", read.out.toUtf8());
 
         const CtlResult written = ctl({"write", "--port", target->slavePath(), path});
-        QCOMPARE(written.out, target->slavePath() + ": written, acknowledged and verified\n");
+        // Its rate, 38400, goes last, on its own (this radio hears the link's 115200 as well).
+        QCOMPARE(written.out, target->slavePath() + ": written, acknowledged and verified; the "
+                                                    "radio now speaks 38400 baud\n");
         QCOMPARE(planBytes(target->settings()), planBytes(someSettings()));
         QCOMPARE(target->serialNumber(), QStringLiteral("SN0001")); // read only
 
@@ -372,6 +374,8 @@ private slots:
         QStringList sentWhat, receivedWhat;
         double last = 0;
         for (const QString &entry : text) {
+            if (entry.startsWith("-- first pass") || entry.startsWith("-- second pass"))
+                sentWhat << entry.section(':', 0, 0);
             if (entry.startsWith("-- "))
                 continue;
             const auto match = line.match(entry);
@@ -388,12 +392,93 @@ private slots:
         for (const auto &entry : radio->receivedLines())
             arrived << entry.bytes + "\r\n";
         QCOMPARE(sent, arrived);
-        QCOMPARE(sentWhat, (QStringList{"parameter frame", "parameter frame", "channel table frame",
-                                        "channel table frame", "SET AIRBT 19200", "SET FSK",
-                                        "SET FSK", "read request"}));
-        QCOMPARE(receivedWhat.count("write ack"), 4);
+        // The profile's serial rate, 38400, is not the link's: it goes in a pass of its own.
+        QCOMPARE(sentWhat,
+                 (QStringList{"-- first pass", "parameter frame", "parameter frame",
+                              "channel table frame", "channel table frame", "SET AIRBT 19200",
+                              "SET FSK", "SET FSK", "read request", "-- second pass",
+                              "parameter frame", "parameter frame", "read request"}));
+        QCOMPARE(receivedWhat.count("write ack"), 6);
+        RadioSettings first = someSettings();
+        first.serialBaud = "115200";
+        QCOMPARE(sent.at(0).toHex(), tmx9::parameterFrameHex(first).toLatin1().toLower());
+        QCOMPARE(sent.at(8).toHex(), tmx9::parameterFrameHex(someSettings()).toLatin1().toLower());
         QCOMPARE(receivedWhat.mid(receivedWhat.size() - 2),
                  (QStringList{"parameter response N=69", "channel table response"}));
+    }
+
+    void checkWritesNothing_data()
+    {
+        QTest::addColumn<QString>("second"); // how the second of two radios differs
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("lines"); // the second port's, without the port
+        QTest::newRow("both match")
+            << "" << QStringList{} << 0 << QStringList{"matches the profile"};
+        QTest::newRow("two fields differ")
+            << "power, channel 5" << QStringList{} << int(tmx9ctl::VerifyMismatch)
+            << QStringList{"power: profile \"L\", radio reports \"H\"",
+                           "frequencies[5] (channel 5): profile \"447.5125\", radio reports "
+                           "\"459.0500\""};
+        QTest::newRow("older radio")
+            << "older" << QStringList{} << 0
+            << QStringList{"matches the profile; not checked, an older radio does not report "
+                           "them: modulation"};
+        QTest::newRow("auto: a radio at 19200")
+            << "19200" << QStringList{"--baud", "auto"} << int(tmx9ctl::VerifyMismatch)
+            << QStringList{"serialBaud: profile \"115200\", radio reports \"19200\""};
+        QTest::newRow("unreadable profile")
+            << "no profile" << QStringList{} << int(tmx9ctl::InvalidProfile) << QStringList{};
+    }
+
+    void checkWritesNothing()
+    {
+        QFETCH(QString, second);
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QStringList, lines);
+        RadioSettings profile = tmx9::defaultSettings();
+        profile.power = "L";
+        profile.channel = "7";
+        profile.frequencies[5] = "447.5125";
+        std::unique_ptr<SimRadio> radios[2];
+        for (auto &radio : radios) {
+            QVERIFY(radio = startRadio());
+            QVERIFY(radio->setSettings(profile));
+        }
+        SimRadio &other = *radios[1];
+        if (second == "power, channel 5") {
+            QVERIFY(other.setSettings(tmx9::defaultSettings()));
+            tmx9sim::RadioState state = other.state();
+            state.write(13, "7"); // the same channel
+            other.setState(state);
+        } else if (second == "older") {
+            other.setFirmware(tmx9sim::Firmware::Old);
+        } else if (second == "19200") {
+            RadioSettings at19200 = profile;
+            at19200.serialBaud = "19200";
+            QVERIFY(other.setSettings(at19200));
+            other.setAnyBaud(false);
+        }
+        const QString path = second == "no profile"
+                                 ? dir_.filePath("none.json")
+                                 : file("check.json", tmx9ctl::profileJson({profile, {}, {}}));
+        const CtlResult result = ctl(QStringList{"check", "--port", radios[0]->slavePath(),
+                                                 "--port", other.slavePath(), path} +
+                                     options);
+        QVERIFY2(result.status == status, qPrintable(result.text()));
+        QStringList expected = lines;
+        expected.replaceInStrings(QRegularExpression("^"), other.slavePath() + ": ");
+        if (status == int(tmx9ctl::InvalidProfile)) {
+            QCOMPARE(result.err, path + ": cannot read the profile: No such file or directory; "
+                                        "no radio was read\n");
+        } else {
+            const QString first = radios[0]->slavePath() + ": matches the profile\n";
+            QCOMPARE(result.out, status == 0 ? first + expected.join('\n') + '\n' : first);
+            QCOMPARE(result.errLines(), status == 0 ? QStringList() : expected);
+        }
+        for (const auto &radio : radios)
+            QCOMPARE(radio->writeFrames(), 0);
     }
 
     void portsListsOnlyWhatOpens()
@@ -436,6 +521,10 @@ private slots:
             << QStringList{"detect", "--port", "P", "--baud", "auto"};
         QTest::newRow("detect with out") << QStringList{"detect", "--port", "P", "--out", "f"};
         QTest::newRow("detect, no-verify") << QStringList{"detect", "--port", "P", "--no-verify"};
+        QTest::newRow("check, no profile") << QStringList{"check", "--port", "P"};
+        QTest::newRow("check, no-verify")
+            << QStringList{"check", "--port", "P", "--no-verify", "p.json"};
+        QTest::newRow("check, JSON") << QStringList{"check", "--port", "P", "--json", "p.json"};
     }
 
     void usageErrors()

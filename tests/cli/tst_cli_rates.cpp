@@ -110,6 +110,41 @@ private slots:
         }
     }
 
+    void severalRadiosChangeRateInOneRun()
+    {
+        const int rates[] = {115200, 38400, 9600};
+        std::unique_ptr<SimRadio> radios[3];
+        RadioSettings settings = tmx9::defaultSettings();
+        settings.serialBaud = "19200";
+        settings.frequencies.replace(3, "433.9250");
+        const QString trace = dir_.filePath("passes.txt");
+        QStringList arguments{"write", "--baud", "auto", "--trace", trace, profileFile(settings)};
+        QString out;
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(radios[i] = startRadio(rates[i]));
+            arguments << "--port" << radios[i]->slavePath();
+            out += radios[i]->slavePath() +
+                   ": written, acknowledged and verified; the radio now speaks 19200 baud\n";
+        }
+        const CtlResult result = ctl(arguments);
+        QVERIFY2(result.status == 0 && result.out == out, qPrintable(result.text()));
+        // Each port's trace shows both passes, the first at the rate that radio spoke.
+        const QStringList notes = lines(trace).filter(QRegularExpression(" (first|second) pass"));
+        QCOMPARE(notes.size(), 6);
+        for (int i = 0; i < 3; ++i) {
+            const QString port = radios[i]->slavePath();
+            QCOMPARE(tmx9ctl::profileJson({radios[i]->settings(), {}, {}}),
+                     tmx9ctl::profileJson({settings, {}, {}}));
+            QVERIFY(notes.contains(QString("-- %1: first pass: the whole write with the present "
+                                           "serial rate, %2 baud")
+                                       .arg(port)
+                                       .arg(rates[i])));
+            QVERIFY(notes.contains(QString("-- %1: second pass: the parameter frame with the new "
+                                           "serial rate, 19200 baud")
+                                       .arg(port)));
+        }
+    }
+
     void detectFindsEveryRadioRate()
     {
         const int rates[] = {115200, 38400, 19200, 9600, 0};
@@ -237,12 +272,36 @@ private slots:
         QTest::newRow("write, the rate stays") << QStringList{"write", "--baud", "38400", "PROFILE"}
                                                << 38400 << "38400" << 0 << verified + "\n"
                                                << 38400;
-        // The radio switches after the first parameter frame: the channel table that follows
-        // at the old rate is never heard.
+        // The radio switches after the first parameter frame with a new rate: the rest goes
+        // first, at the old rate.
         QTest::newRow("write to 19200 and new frequencies")
-            << QStringList{"write", "PROFILE", "new frequencies"} << 115200 << "19200"
-            << int(tmx9ctl::VerifyMismatch) << "write again with --baud 19200\n"
+            << QStringList{"write", "PROFILE", "new frequencies"} << 115200 << "19200" << 0
+            << verified + "; the radio now speaks 19200 baud\n"
             << 19200;
+        QTest::newRow("default at 38400 and new frequencies")
+            << QStringList{"default", "--baud", "38400", "new frequencies"} << 38400 << "" << 0
+            << verified + "; the radio now speaks 115200 baud\n"
+            << 115200;
+        QTest::newRow("no-verify: to 38400 with FSK")
+            << QStringList{"write", "--no-verify", "PROFILE", "FSK"} << 115200 << "38400" << 0
+            << "not verified (--no-verify); its serial baud rate is now set to 38400\n"
+            << 38400;
+        QTest::newRow("no-verify: the new rate not acknowledged")
+            << QStringList{"write", "--no-verify", "PROFILE", "deaf to the new rate"} << 115200
+            << "9600" << int(tmx9ctl::NotAcknowledged)
+            << "the new serial rate, 9600, was not acknowledged" << 9600;
+        QTest::newRow("the radio keeps its rate")
+            << QStringList{"write", "PROFILE", "refuses the new rate"} << 115200 << "9600"
+            << int(tmx9ctl::VerifyMismatch)
+            << "serialBaud: wrote \"9600\", radio reports \"115200\"; it speaks 115200 baud"
+            << 115200;
+        // The rest did not stick: the new rate is never sent, and the radio stays reachable.
+        QTest::newRow("the first pass differs")
+            << QStringList{"write", "PROFILE", "keeps its channel"} << 115200 << "9600"
+            << int(tmx9ctl::VerifyMismatch)
+            << "currentChannel: wrote \"0\", radio reports \"5\"; its new serial rate was not "
+               "sent, it still speaks 115200 baud"
+            << 115200;
         QTest::newRow("auto: read at 19200") << QStringList{"read", "--baud", "auto"} << 19200 << ""
                                              << 0 << "Serial baud rate  19200" << 19200;
         QTest::newRow("auto: write at 38400 to 9600")
@@ -253,8 +312,8 @@ private slots:
             << QStringList{"default", "--baud", "auto"} << 0 << "" << int(tmx9ctl::NoAnswer)
             << "no radio answered at any rate (115200, 38400, 19200, 9600, 4800 baud" << 0;
         QTest::newRow("no answer at either rate")
-            << QStringList{"write", "PROFILE", "deaf after the write"} << 115200 << "9600"
-            << int(tmx9ctl::NoAnswer) << "it did not answer at the old rate, 115200 baud, either"
+            << QStringList{"write", "PROFILE", "deaf to the new rate"} << 115200 << "9600"
+            << int(tmx9ctl::NoAnswer) << "it did not answer at the new rate, 9600 baud, either"
             << 9600;
     }
 
@@ -273,17 +332,34 @@ private slots:
         radio->setLogDevice(&log);
         RadioSettings settings = tmx9::defaultSettings();
         settings.serialBaud = newBaud;
-        if (arguments.removeOne("new frequencies"))
+        if (arguments.removeOne("new frequencies")) {
+            // Neither the radio's channel 3 nor the profile's is the default one.
             settings.frequencies.replace(3, "433.9250");
-        if (arguments.removeOne("deaf after the write"))
-            connect(radio.get(), &SimRadio::chunkSent, radio.get(),
-                    [&radio](const QByteArray &chunk) {
-                        if (!chunk.startsWith("$$RJ"))
-                            return;
-                        tmx9sim::Faults faults;
-                        faults.silent = true;
-                        radio->setFaults(faults);
-                    });
+            RadioSettings own = radio->settings();
+            own.frequencies.replace(3, "450.0000");
+            QVERIFY(radio->setSettings(own));
+        }
+        if (arguments.removeOne("FSK")) {
+            settings.modulation = "FSK";
+            settings.airBaud = "9600";
+        }
+        // What the radio does with a frame that gives it a new rate.
+        const QString reaction = arguments.filter(" ").value(0);
+        arguments.removeAll(reaction);
+        connect(radio.get(), &SimRadio::writeApplied, radio.get(), [&radio, &reaction](int start) {
+            RadioSettings now = radio->settings();
+            tmx9sim::Faults deaf;
+            deaf.silent = true;
+            if (reaction == "keeps its channel" && start == 7)
+                now.channel = "5";
+            else if (reaction == "refuses the new rate" && now.serialBaud != "115200")
+                now.serialBaud = "115200";
+            else if (reaction == "deaf to the new rate" && now.serialBaud == "9600")
+                return radio->setFaults(deaf);
+            else
+                return;
+            radio->setSettings(now);
+        });
         arguments.replaceInStrings("PROFILE", profileFile(settings));
         arguments << "--port" << radio->slavePath();
 
@@ -292,6 +368,11 @@ private slots:
                  qPrintable(result.text() + QString::fromUtf8(log.data())));
         if (endsAt)
             QCOMPARE(radio->settings().serialBaud, QString::number(endsAt));
+        if (status == 0 && arguments.first() != "read") // all of it, not only the rate
+            QCOMPARE(
+                tmx9ctl::profileJson({radio->settings(), {}, {}}),
+                tmx9ctl::profileJson(
+                    {arguments.first() == "default" ? tmx9::defaultSettings() : settings, {}, {}}));
     }
 };
 

@@ -124,9 +124,12 @@ private slots:
         profile.close();
         QString out;
         QTextStream outStream(&out);
+        // At the profile's own serial rate: a new rate would go in a pass of its own.
         const QStringList arguments =
             writeDefault ? QStringList{"tmx9ctl", "default", "--port", cliRadio.slavePath()}
-                         : QStringList{"tmx9ctl", "write", "--port", cliRadio.slavePath(),
+                         : QStringList{"tmx9ctl",         "write",
+                                       "--port",          cliRadio.slavePath(),
+                                       "--baud",          settings.serialBaud,
                                        profile.fileName()};
         QCOMPARE(tmx9ctl::run(arguments, outStream, outStream), 0);
 

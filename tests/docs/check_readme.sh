@@ -24,6 +24,7 @@ declare -A runBy=(
     ["tmx9ctl read --port /dev/ttyUSB0 --out radio.json"]=readme_tmx9ctl
     ["tmx9ctl write --port /dev/ttyUSB0 radio.json"]=readme_tmx9ctl
     ["tmx9ctl write --port /dev/ttyUSB0 --port /dev/ttyUSB1 examples/profile.json"]=readme_tmx9ctl
+    ["tmx9ctl check --port /dev/ttyUSB0 --port /dev/ttyUSB1 examples/profile.json"]=readme_tmx9ctl
     ["tmx9ctl default --port /dev/ttyUSB0 --trace trace.txt"]=readme_tmx9ctl
     ["tmx9ctl detect --port /dev/ttyUSB0 --port /dev/ttyUSB1"]=readme_tmx9ctl
     ["tmx9ctl read --port /dev/ttyUSB0 --baud auto"]=readme_tmx9ctl

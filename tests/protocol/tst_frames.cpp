@@ -159,6 +159,34 @@ void FramesTest::plans_data()
         << writeDefaultPlan() << TransmissionPlan{{chan, 100},  {chan, 100},     {param, 100},
                                                   {param, 100}, {kSetLora, 100}, {kSetLora, 0}}
         << 500;
+
+    // A new serial rate: everything at the present rate first, then the parameter frame alone.
+    RadioSettings to9600 = defaultSettings();
+    to9600.serialBaud = "9600";
+    const QByteArray param9600 = QByteArray::fromHex(parameterFrameHex(to9600).toLatin1());
+    const auto passes = [](const TransmissionPlan &plan, const RadioSettings &settings,
+                           const char *presentRate) {
+        return rateChangePasses(plan, settings, presentRate);
+    };
+    QTest::addRow("to 9600, first pass at 115200")
+        << passes(writeConfigPlan(to9600), to9600, "115200").keepRate
+        << writeConfigPlan(defaultSettings()) << 500;
+    QTest::addRow("to 9600, second pass")
+        << passes(writeConfigPlan(to9600), to9600, "115200").newRate
+        << TransmissionPlan{{param9600, 100}, {param9600, 100}} << 200;
+    QTest::addRow("default at 9600, first pass")
+        << passes(writeDefaultPlan(), defaultSettings(), "9600").keepRate
+        << TransmissionPlan{{chan, 100},      {chan, 100},     {param9600, 100},
+                            {param9600, 100}, {kSetLora, 100}, {kSetLora, 0}}
+        << 500;
+    QTest::addRow("default at 9600, second pass")
+        << passes(writeDefaultPlan(), defaultSettings(), "9600").newRate
+        << TransmissionPlan{{param, 100}, {param, 100}} << 200;
+    QTest::addRow("no radio speaks 4800")
+        << passes(writeDefaultPlan(), defaultSettings(), "4800").keepRate << TransmissionPlan{}
+        << 0;
+    QTest::addRow("a plan without that parameter frame")
+        << passes(writeDefaultPlan(), to9600, "115200").newRate << TransmissionPlan{} << 0;
 }
 
 void FramesTest::plans()
