@@ -5,6 +5,7 @@
 #include "profile.h"
 #include "tmx9ctl.h"
 
+#include "pseudoterminal.h"
 #include "simradio.h"
 
 #include <QFile>
@@ -227,6 +228,11 @@ private slots:
             << "keeps channel" << int(tmx9ctl::VerifyMismatch);
         QTest::newRow("read, gone") << "read"
                                     << "gone" << int(tmx9ctl::PortUnavailable);
+        // Two failing ports: the first one's status, whichever is the larger.
+        QTest::newRow("write, no ack, then gone") << "write"
+                                                  << "no ack+gone" << int(tmx9ctl::NotAcknowledged);
+        QTest::newRow("write, gone, then no ack") << "write"
+                                                  << "gone+no ack" << int(tmx9ctl::PortUnavailable);
     }
 
     void severalPortsOneFailing()
@@ -243,13 +249,18 @@ private slots:
         }
         SimRadio &bad = *radios[1];
         const QString badPath = bad.slavePath();
-        if (failure == QLatin1String("no ack")) {
+        const QString alsoFailing = failure.section('+', 1); // the third port's failure
+        failure = failure.section('+', 0, 0);
+        if (alsoFailing == QLatin1String("gone"))
+            radios[2]->stop();
+        if (failure == QLatin1String("no ack") || alsoFailing == QLatin1String("no ack")) {
             Faults faults;
             faults.noAck = true;
-            bad.setFaults(faults);
-        } else if (failure == QLatin1String("gone")) {
+            (failure == QLatin1String("no ack") ? bad : *radios[2]).setFaults(faults);
+        }
+        if (failure == QLatin1String("gone")) {
             bad.stop();
-        } else {
+        } else if (failure != QLatin1String("no ack")) {
             // Keeps its own current channel and channel 5 frequency, whatever it is sent.
             connect(&bad, &SimRadio::writeApplied, &bad, [&bad](int start) {
                 tmx9sim::RadioState state = bad.state();
@@ -262,8 +273,10 @@ private slots:
 
         const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == status, qPrintable(result.text()));
-        QCOMPARE(result.errLines().size(), 1);
+        QCOMPARE(result.errLines().size(), alsoFailing.isEmpty() ? 1 : 2);
         QVERIFY(result.err.startsWith(badPath + ": "));
+        if (!alsoFailing.isEmpty())
+            return;
         if (command == QLatin1String("read")) {
             QCOMPARE(result.out.count("Port  "), 2);
             return;
@@ -349,6 +362,32 @@ private slots:
         QVERIFY2(result.err.startsWith(path + ": ") == (status != 0) &&
                      result.err.contains(message),
                  qPrintable(result.err));
+    }
+
+    // A peer that answers the read request with bytes but never a line end, as a radio at
+    // another rate does: it answered, but nothing could be recognised.
+    void unterminatedAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("status");
+        QTest::newRow("garbled bytes") << QByteArray("\x55\xAA\x13\xF0") << 5;
+        QTest::newRow("the start of a response") << QByteArray("$$RJ\x45\x00\x45") << 5;
+        QTest::newRow("CR without LF") << QByteArray("\x13\r\x13\r") << 5;
+        QTest::newRow("nothing") << QByteArray() << 4;
+    }
+
+    void unterminatedAnswer()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, status);
+        tmx9sim::PseudoTerminal peer;
+        QVERIFY(peer.open());
+        connect(&peer, &tmx9sim::PseudoTerminal::received, &peer, [&](const QByteArray &chunk) {
+            if (chunk.contains('\n') && !answer.isEmpty())
+                peer.write(answer);
+        });
+        const CtlResult result = ctl({"read", "--port", peer.slavePath()});
+        QVERIFY2(result.status == status, qPrintable(result.text()));
     }
 
     void traceHoldsBothDirections()
