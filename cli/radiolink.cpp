@@ -195,7 +195,7 @@ void RadioLink::onError(QSerialPort::SerialPortError error)
         lost_ = true;
         // The system's text for a vanished device is often a stale errno (or, under Wine, an
         // unknown error); say what happened.
-        lostReason_ = error == QSerialPort::ResourceError || (gone && !failed)
+        lostReason_ = error == QSerialPort::ResourceError || gone
                           ? QStringLiteral("the device went away")
                           : port_.errorString();
         trace_.note(QStringLiteral("port failed: %1").arg(lostReason_), tag_);
@@ -206,11 +206,12 @@ void RadioLink::onError(QSerialPort::SerialPortError error)
 void RadioLink::send(const QByteArray &bytes)
 {
     port_.write(bytes);
+    // Traced before the drain: on Windows the answer may be taken in while it waits.
+    trace_.sent(bytes, tag_);
     // Out on the line now, not at the next turn of the event loop: the wait that follows is
     // measured from here.
     serialports::drainOutput(port_);
     lastSent_.start();
-    trace_.sent(bytes, tag_);
 }
 
 void RadioLink::dropPending()

@@ -314,7 +314,7 @@ private slots:
             << "holds 5 usable records";
         QTest::newRow("read: line closes mid-answer")
             << "read" << with([](Faults &f) { f.closeAfterBytes = 40; }) << 3
-            << "failed during the exchange";
+            << "failed during the exchange (the device went away)";
         QTest::newRow("read: bad checksum")
             << "read" << with([](Faults &f) { f.badChecksum = true; }) << 0 << "";
         QTest::newRow("read: fragments") << "read" << with([](Faults &f) {
@@ -331,7 +331,7 @@ private slots:
             << "write" << with([](Faults &f) { f.ackDelayMs = 700; }) << 6 << "did not acknowledge";
         QTest::newRow("write: line closes")
             << "write" << with([](Faults &f) { f.closeOnWriteFrame = 1; }) << 3
-            << "failed during the exchange";
+            << "failed during the exchange (the device went away)";
         QTest::newRow("write: stray bytes")
             << "write" << with([](Faults &f) { f.strayBytes = "\x55"; }) << 5
             << "acknowledged, but the read-back failed";
