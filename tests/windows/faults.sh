@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154 # run.sh's variables
 # The fault table under Wine: tmx9ctl.exe and the window against every fault of the simulated
 # radio, each tmx9ctl.exe row beside the Linux tmx9ctl against a twin radio with the same fault.
 # Sourced by run.sh once its own checks are done: uses its helpers (start_radio, pass, fail,
@@ -36,7 +37,7 @@ window_radios=(
 fault_started=$SECONDS
 fault_profile=$work/read.json # read from the radio by run.sh's own checks: the defaults
 declare -A fault_com=()       # COM name -> pseudo-terminal
-declare -a fault_wine_pty=() fault_linux_pty=()
+declare -a fault_linux_pty=()
 next_com=10
 for i in "${!fault_rows[@]}"; do
     IFS='|' read -r _ _ options _ <<<"${fault_rows[$i]}"
@@ -45,7 +46,6 @@ for i in "${!fault_rows[@]}"; do
     fault_linux_pty[i]=$radio_pty
     # shellcheck disable=SC2086
     start_radio "fault$i-wine" $options
-    fault_wine_pty[i]=$radio_pty
     fault_com[COM$((next_com + i))]=$radio_pty
 done
 next_com=$((next_com + ${#fault_rows[@]}))
@@ -109,7 +109,7 @@ wrong_links=$(cd "$WINEPREFIX/dosdevices" && for l in com*; do
         echo -n "$l->$(readlink "$l") "
     fi
 done)
-mapped=$(cd "$WINEPREFIX/dosdevices" && ls -d com* 2>/dev/null | wc -l)
+mapped=$(find "$WINEPREFIX/dosdevices" -maxdepth 1 -name 'com*' | wc -l)
 [ -z "$wrong_links" ] && [ "$mapped" -eq "${#fault_com[@]}" ] &&
     pass "fault table: Wine maps exactly the $mapped fault radios' COM ports ($((SECONDS - fault_started)) s)" ||
     fail "fault table: Wine's COM ports" "$mapped of ${#fault_com[@]} mapped; wrong: ${wrong_links:-none}" "$reproduce"
