@@ -9,33 +9,9 @@
 #include "displaytexts.h"
 #include "frames.h"
 #include "mainwindow.h"
+#include "portline.h"
 #include "portlist.h"
 #include "ui_mainwindow.h"
-
-#ifdef Q_OS_UNIX
-#include <poll.h>
-#endif
-
-namespace {
-
-// True when the device behind an open port is gone for good (hung up), not merely busy.
-bool deviceHungUp(QSerialPort &port)
-{
-    if (!port.isOpen())
-        return false;
-#ifdef Q_OS_UNIX
-    pollfd watched{int(port.handle()), POLLIN, 0};
-    return ::poll(&watched, 1, 0) == 1 && (watched.revents & (POLLHUP | POLLERR | POLLNVAL));
-#else
-    // A removed device fails the port's pending read (Wine reports a vanished pseudo-terminal as
-    // a broken pipe, an unknown error to Qt), and a failed pending read is never started again:
-    // the port hears nothing more. A merely busy device fails a new read instead (a read error).
-    return port.error() == QSerialPort::ResourceError ||
-           port.error() == QSerialPort::UnknownError;
-#endif
-}
-
-} // namespace
 
 void MainWindow::refreshPortList()
 {
@@ -91,7 +67,7 @@ void MainWindow::openPort()
         if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
             error == QSerialPort::UnknownError)
             QTimer::singleShot(0, serialPort, [] {
-                if (deviceHungUp(*serialPort))
+                if (serialports::deviceHungUp(*serialPort))
                     serialPort->close();
             });
     });

@@ -1,6 +1,7 @@
 #include "radiolink.h"
 
 #include "frames.h"
+#include "portline.h"
 #include "receiver.h"
 #include "registers.h"
 #include "trace.h"
@@ -68,6 +69,12 @@ void RadioLink::close()
 {
     if (!port_.isOpen())
         return;
+    // Closing puts back the line rate found at opening: the last frame must be out first. The
+    // system's drain does not cover a reader with a buffer of its own (a USB adapter, a
+    // pseudo-terminal): give it the spacing that follows every other frame.
+    serialports::drainOutput(port_);
+    if (lastSent_.isValid() && !lost_)
+        wait(tmx9::kFrameSpacingMs - int(lastSent_.elapsed()));
     dropPending();
     port_.close();
     trace_.note(QStringLiteral("closed %1").arg(port_.portName()), tag_);
@@ -108,6 +115,8 @@ std::optional<RadioLink::Found> RadioLink::search(const QVector<int> &rates, int
         waitUntil(QDeadlineTimer(waitMs, Qt::PreciseTimer),
                   [&] { return decodable() && answer_.channelTable; });
         if (decodable()) {
+            if (answer_.channelTable)
+                lastSent_.invalidate();
             trace_.note(QStringLiteral("a radio answered at %1 baud").arg(rates.at(i)), tag_);
             return Found{rates.at(i), *answer_.parameters};
         }
@@ -139,6 +148,8 @@ RadioLink::ReadAnswer RadioLink::read(int timeoutMs)
               [this] { return answer_.parameters && answer_.channelTable; });
     ReadAnswer answer = answer_;
     answer.anything = answer.anything || head_ < received_.size();
+    if (answer.parameters && answer.channelTable)
+        lastSent_.invalidate(); // the radio has taken the request: it answered it
     return answer;
 }
 
@@ -175,14 +186,18 @@ void RadioLink::onReadyRead()
 
 void RadioLink::onError(QSerialPort::SerialPortError error)
 {
-    if (error != QSerialPort::ResourceError && error != QSerialPort::ReadError &&
-        error != QSerialPort::WriteError)
+    const bool failed = error == QSerialPort::ResourceError || error == QSerialPort::ReadError ||
+                        error == QSerialPort::WriteError;
+    const bool gone = error != QSerialPort::NoError && serialports::deviceHungUp(port_);
+    if (!failed && !gone)
         return;
     if (!lost_) {
         lost_ = true;
-        // The system's text for a vanished device is often a stale errno; say what happened.
-        lostReason_ = error == QSerialPort::ResourceError ? QStringLiteral("the device went away")
-                                                          : port_.errorString();
+        // The system's text for a vanished device is often a stale errno (or, under Wine, an
+        // unknown error); say what happened.
+        lostReason_ = error == QSerialPort::ResourceError || gone
+                          ? QStringLiteral("the device went away")
+                          : port_.errorString();
         trace_.note(QStringLiteral("port failed: %1").arg(lostReason_), tag_);
     }
     emit progressed();
@@ -191,10 +206,12 @@ void RadioLink::onError(QSerialPort::SerialPortError error)
 void RadioLink::send(const QByteArray &bytes)
 {
     port_.write(bytes);
-    // Out now, not at the next turn of the event loop: the wait that follows is measured from
-    // here.
-    port_.flush();
+    // Traced before the drain: on Windows the answer may be taken in while it waits.
     trace_.sent(bytes, tag_);
+    // Out on the line now, not at the next turn of the event loop: the wait that follows is
+    // measured from here.
+    serialports::drainOutput(port_);
+    lastSent_.start();
 }
 
 void RadioLink::dropPending()

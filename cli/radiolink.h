@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -85,6 +86,7 @@ private:
     ReadAnswer answer_;
     bool lost_ = false;
     QString lostReason_;
+    QElapsedTimer lastSent_; // since the last bytes went out; invalid once they were answered
 };
 
 } // namespace tmx9ctl

@@ -5,6 +5,7 @@
 #include "profile.h"
 #include "tmx9ctl.h"
 
+#include "pseudoterminal.h"
 #include "simradio.h"
 
 #include <QFile>
@@ -229,6 +230,11 @@ private slots:
             << "keeps channel" << int(tmx9ctl::VerifyMismatch);
         QTest::newRow("read, gone") << "read"
                                     << "gone" << int(tmx9ctl::PortUnavailable);
+        // Two failing ports: the first one's status, whichever is the larger.
+        QTest::newRow("write, no ack, then gone") << "write"
+                                                  << "no ack+gone" << int(tmx9ctl::NotAcknowledged);
+        QTest::newRow("write, gone, then no ack") << "write"
+                                                  << "gone+no ack" << int(tmx9ctl::PortUnavailable);
     }
 
     void severalPortsOneFailing()
@@ -245,13 +251,18 @@ private slots:
         }
         SimRadio &bad = *radios[1];
         const QString badPath = bad.slavePath();
-        if (failure == QLatin1String("no ack")) {
+        const QString alsoFailing = failure.section('+', 1); // the third port's failure
+        failure = failure.section('+', 0, 0);
+        if (alsoFailing == QLatin1String("gone"))
+            radios[2]->stop();
+        if (failure == QLatin1String("no ack") || alsoFailing == QLatin1String("no ack")) {
             Faults faults;
             faults.noAck = true;
-            bad.setFaults(faults);
-        } else if (failure == QLatin1String("gone")) {
+            (failure == QLatin1String("no ack") ? bad : *radios[2]).setFaults(faults);
+        }
+        if (failure == QLatin1String("gone")) {
             bad.stop();
-        } else {
+        } else if (failure != QLatin1String("no ack")) {
             // Keeps its own current channel and channel 5 frequency, whatever it is sent.
             connect(&bad, &SimRadio::writeApplied, &bad, [&bad](int start) {
                 tmx9sim::RadioState state = bad.state();
@@ -264,8 +275,10 @@ private slots:
 
         const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == status, qPrintable(result.text()));
-        QCOMPARE(result.errLines().size(), 1);
+        QCOMPARE(result.errLines().size(), alsoFailing.isEmpty() ? 1 : 2);
         QVERIFY(result.err.startsWith(badPath + ": "));
+        if (!alsoFailing.isEmpty())
+            return;
         if (command == QLatin1String("read")) {
             QCOMPARE(result.out.count("Port  "), 2);
             return;
@@ -303,7 +316,7 @@ private slots:
             << "holds 5 usable records";
         QTest::newRow("read: line closes mid-answer")
             << "read" << with([](Faults &f) { f.closeAfterBytes = 40; }) << 3
-            << "failed during the exchange";
+            << "failed during the exchange (the device went away)";
         QTest::newRow("read: bad checksum")
             << "read" << with([](Faults &f) { f.badChecksum = true; }) << 0 << "";
         QTest::newRow("read: fragments") << "read" << with([](Faults &f) {
@@ -320,7 +333,7 @@ private slots:
             << "write" << with([](Faults &f) { f.ackDelayMs = 700; }) << 6 << "did not acknowledge";
         QTest::newRow("write: line closes")
             << "write" << with([](Faults &f) { f.closeOnWriteFrame = 1; }) << 3
-            << "failed during the exchange";
+            << "failed during the exchange (the device went away)";
         QTest::newRow("write: stray bytes")
             << "write" << with([](Faults &f) { f.strayBytes = "\x55"; }) << 5
             << "acknowledged, but the read-back failed";
@@ -351,6 +364,32 @@ private slots:
         QVERIFY2(result.err.startsWith(path + ": ") == (status != 0) &&
                      result.err.contains(message),
                  qPrintable(result.err));
+    }
+
+    // A peer that answers the read request with bytes but never a line end, as a radio at
+    // another rate does: it answered, but nothing could be recognised.
+    void unterminatedAnswer_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("status");
+        QTest::newRow("garbled bytes") << QByteArray("\x55\xAA\x13\xF0") << 5;
+        QTest::newRow("the start of a response") << QByteArray("$$RJ\x45\x00\x45") << 5;
+        QTest::newRow("CR without LF") << QByteArray("\x13\r\x13\r") << 5;
+        QTest::newRow("nothing") << QByteArray() << 4;
+    }
+
+    void unterminatedAnswer()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, status);
+        tmx9sim::PseudoTerminal peer;
+        QVERIFY(peer.open());
+        connect(&peer, &tmx9sim::PseudoTerminal::received, &peer, [&](const QByteArray &chunk) {
+            if (chunk.contains('\n') && !answer.isEmpty())
+                peer.write(answer);
+        });
+        const CtlResult result = ctl({"read", "--port", peer.slavePath()});
+        QVERIFY2(result.status == status, qPrintable(result.text()));
     }
 
     void traceHoldsBothDirections()

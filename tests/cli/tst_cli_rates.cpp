@@ -3,6 +3,7 @@
 #include "ctlrun.h"
 #include "exitstatus.h"
 #include "frames.h"
+#include "plans.h"
 #include "portlist.h"
 #include "profile.h"
 #include "tmx9ctl.h"
@@ -311,6 +312,11 @@ private slots:
         QTest::newRow("auto: default, no radio")
             << QStringList{"default", "--baud", "auto"} << 0 << "" << int(tmx9ctl::NoAnswer)
             << "no radio answered at any rate (115200, 38400, 19200, 9600, 4800 baud" << 0;
+        // Closing puts back the rate found at opening: not before the last frame is heard.
+        QTest::newRow("no-verify: the last frame at the radio's rate")
+            << QStringList{"write", "--no-verify", "PROFILE", "no noise"} << 115200 << "115200" << 0
+            << "written and acknowledged; not verified (--no-verify)\n"
+            << 115200;
         QTest::newRow("no answer at either rate")
             << QStringList{"write", "PROFILE", "deaf to the new rate"} << 115200 << "9600"
             << int(tmx9ctl::NoAnswer) << "it did not answer at the new rate, 9600 baud, either"
@@ -343,6 +349,7 @@ private slots:
             settings.modulation = "FSK";
             settings.airBaud = "9600";
         }
+        const bool quiet = arguments.removeOne("no noise");
         // What the radio does with a frame that gives it a new rate.
         const QString reaction = arguments.filter(" ").value(0);
         arguments.removeAll(reaction);
@@ -373,6 +380,53 @@ private slots:
                 tmx9ctl::profileJson({radio->settings(), {}, {}}),
                 tmx9ctl::profileJson(
                     {arguments.first() == "default" ? tmx9::defaultSettings() : settings, {}, {}}));
+        if (quiet) {
+            QTest::qWait(50); // whatever is still on its way
+            QVERIFY2(!log.data().contains("noise"), log.data().constData());
+            QCOMPARE(radio->receivedLines().size(), tmx9::writeConfigPlan(settings).size());
+        }
+    }
+
+    // The search waits for the whole answer: a read that follows must not take in the rest of it.
+    void searchTakesTheWholeAnswer_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("detect") << QStringList{"detect"} << 1;
+        QTest::newRow("read, auto") << QStringList{"read", "--baud", "auto"} << 2;
+        QTest::newRow("write, auto") << QStringList{"write", "--baud", "auto", "PROFILE"} << 2;
+    }
+
+    void searchTakesTheWholeAnswer()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, requests);
+        auto radio = startRadio();
+        QVERIFY(radio);
+        tmx9sim::Faults faults;
+        faults.paceBaud = 9600; // the table takes ~180 ms after the parameter response
+        radio->setFaults(faults);
+        const QString trace = dir_.filePath("paced.txt");
+        arguments.replaceInStrings("PROFILE", profileFile(tmx9::defaultSettings()));
+        arguments << "--port" << radio->slavePath() << "--trace" << trace;
+        const CtlResult result = ctl(arguments);
+        QVERIFY2(result.status == 0, qPrintable(result.text()));
+
+        // What came back after each read request, up to the next bytes sent.
+        QStringList answers;
+        bool afterRequest = false;
+        for (const QString &line : lines(trace)) {
+            if (line.startsWith("->")) {
+                afterRequest = line.endsWith("read request");
+                if (afterRequest)
+                    answers << QString();
+            } else if (line.startsWith("<-") && afterRequest) {
+                answers.last() += line.section("  ", -1).section(' ', 0, 2) + "; ";
+            }
+        }
+        QCOMPARE(answers.size(), requests);
+        for (const QString &answer : answers)
+            QCOMPARE(answer, QStringLiteral("parameter response N=69; channel table response; "));
     }
 };
 

@@ -51,6 +51,36 @@ void CodesTest::encodeTexts_data()
     QTest::addRow("empty channel") << Field::Channel << "" << QByteArray();
     QTest::addRow("no serial code 34") << Field::SerialBaud << "57600" << QByteArray();
     QTest::addRow("modulation is read only") << Field::Modulation << "LORA" << QByteArray();
+
+    // Every code as the literal bytes the radio receives: the window, tmx9ctl and the simulated
+    // radio share one table, so a wrong entry agrees with itself everywhere but here.
+    const struct
+    {
+        const char *name;
+        Field field;
+        const char *text;
+        const char *hex;
+    } wire[] = {
+        {"mode TX", Field::WorkMode, "TX", "30"},
+        {"mode RX", Field::WorkMode, "RX", "31"},
+        {"MAC", Field::Protocol, "MAC", "3132ffffff"},
+        {"Transparent", Field::Protocol, "Transparent", "3332ffffff"},
+        {"South", Field::Protocol, "South", "3432ffffff"},
+        {"channel 0", Field::Channel, "0", "30"},
+        {"channel 9", Field::Channel, "9", "39"},
+        {"power H", Field::Power, "H", "ff"},
+        {"power L", Field::Power, "L", "00"},
+        {"serial 115200", Field::SerialBaud, "115200", "35"},
+        {"serial 19200", Field::SerialBaud, "19200", "32"},
+        {"serial 9600", Field::SerialBaud, "9600", "31"},
+        {"air 11000", Field::AirBaud, "11000", "31"},
+        {"air 3500", Field::AirBaud, "3500", "23"},
+        {"FSK 19200 shares 31", Field::AirBaud, "19200", "31"},
+        {"repeater off", Field::Repeater, "disable", "000101"},
+        {"repeater on", Field::Repeater, "enable", "010101"},
+    };
+    for (const auto &code : wire)
+        QTest::addRow("%s", code.name) << code.field << code.text << QByteArray(code.hex);
 }
 
 void CodesTest::encodeTexts()
@@ -78,6 +108,7 @@ void CodesTest::decodeBytes_data()
     QTest::addRow("FSK air 31") << Field::FskAirBaud << 0x31 << std::optional<QString>("19200");
     QTest::addRow("FSK air 32") << Field::FskAirBaud << 0x32 << unknown;
     QTest::addRow("modulation 31") << Field::Modulation << 0x31 << std::optional<QString>("FSK");
+    QTest::addRow("modulation 30") << Field::Modulation << 0x30 << std::optional<QString>("LORA");
     QTest::addRow("modulation 32") << Field::Modulation << 0x32 << unknown;
     QTest::addRow("channel 3A") << Field::Channel << 0x3A << unknown;
 }

@@ -291,5 +291,9 @@ else
     fail "installer" "no installer in $build" "$reproduce"
 fi
 
+# Every fault of the simulated radio, against tmx9ctl.exe and the window (restarts the session).
+# shellcheck source=faults.sh
+source "$here/faults.sh"
+
 echo "$passed passed, $failed failed (Wine, $((SECONDS - started)) s)"
 [ "$failed" -eq 0 ]

@@ -5,6 +5,9 @@
 //   TMX9_WINE_VANISH_PORT, TMX9_WINE_VANISH_LOG  a radio that answers slowly and is killed on
 //   request TMX9_WINE_KILL_REQUEST, TMX9_WINE_KILL_DONE  files: created by us to ask, by run.sh
 //   once killed
+//   TMX9_WINE_SILENT_PORT, TMX9_WINE_FRAGMENT_PORT, TMX9_WINE_CLOSING_PORT  a silent radio, one
+//   that answers in pieces, one that closes the line on the first write frame (the fault table
+//   only)
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -234,7 +237,8 @@ private slots:
         qInfo("port error after the radio vanished: %d (%s)", int(serialPort->error()),
               qPrintable(serialPort->errorString()));
         QTRY_VERIFY_WITH_TIMEOUT(!serialPort->isOpen(), 5000);
-        QCOMPARE(child<QPushButton>(QStringLiteral("open_port"))->text(), QStringLiteral("关闭串口"));
+        QCOMPARE(child<QPushButton>(QStringLiteral("open_port"))->text(),
+                 QStringLiteral("关闭串口"));
 
         // A fixed window is right here: it shows that the process does not spin on the dead port.
         const qint64 cpuBefore = processCpuMs();
@@ -250,6 +254,65 @@ private slots:
         click("open_port");
         QVERIFY(child<QPushButton>(QStringLiteral("refreshSerial"))->isEnabled());
         QVERIFY(child<QComboBox>(QStringLiteral("com"))->isEnabled());
+    }
+
+    // The faults the Linux fault suite puts the window through, each against its own radio
+    // (run.sh's fault table starts them): the same verdicts, no spinning, and afterwards the port
+    // closes and a working radio reads as usual. Skipped where run.sh has started no such radios.
+    void windowFaults_data()
+    {
+        QTest::addColumn<QString>("radio");        // environment prefix
+        QTest::addColumn<bool>("answersOpening");  // the read that opening does
+        QTest::addColumn<QStringList>("verdicts"); // button:box, in turn
+        QTest::newRow("silent") << "TMX9_WINE_SILENT" << false
+                                << QStringList{"open_port_2:读取失败", "open_port_3:写入失败",
+                                               "open_port_4:写入失败"};
+        QTest::newRow("fragmented") << "TMX9_WINE_FRAGMENT" << true
+                                    << QStringList{"open_port_2:读取完成", "open_port_3:写入完成"};
+        QTest::newRow("no acknowledgement")
+            << "TMX9_WINE_NOACK" << true
+            << QStringList{"open_port_3:写入失败", "open_port_4:写入失败"};
+        QTest::newRow("vanishing mid-write")
+            << "TMX9_WINE_CLOSING" << true
+            << QStringList{"open_port_3:写入失败", "open_port_2:读取失败"};
+    }
+
+    void windowFaults()
+    {
+        QFETCH(QString, radio);
+        QFETCH(bool, answersOpening);
+        QFETCH(QStringList, verdicts);
+        if (env("TMX9_WINE_SILENT_PORT").isEmpty())
+            QSKIP("no fault radios (run.sh's fault table runs these)");
+        QVERIFY(openPort(env(qPrintable(radio + "_PORT"))));
+        if (answersOpening) {
+            QVERIFY(boxes.waitForCount(1, 8000));
+        } else {
+            QTest::qWait(500);            // what would come back to the opening read
+            for (int n = 1; n <= 10; ++n) // a form that may be written
+                child<QLineEdit>(QStringLiteral("lineEdit%1").arg(n))->setText("222.2222");
+        }
+        boxes.clear();
+        for (const QString &step : verdicts) {
+            const int before = boxes.count();
+            click(qPrintable(step.section(':', 0, 0)));
+            QVERIFY2(boxes.waitForCount(before + 1, 8000), qPrintable(step));
+            QCOMPARE(boxes.last().text, step.section(':', 1));
+        }
+
+        const qint64 cpuBefore = processCpuMs();
+        QTest::qWait(1000);
+        const qint64 spent = processCpuMs() - cpuBefore;
+        QVERIFY2(spent < 300, qPrintable(QString("%1 ms of CPU in 1 s of idling").arg(spent)));
+
+        click("open_port");
+        QVERIFY(!serialPort->isOpen());
+        QVERIFY(child<QPushButton>(QStringLiteral("refreshSerial"))->isEnabled());
+        boxes.clear();
+        QVERIFY(openAndSettle(env("TMX9_WINE_PORT")));
+        click("open_port_2");
+        QVERIFY(boxes.waitForCount(1, 8000));
+        QCOMPARE(boxes.last().text, QStringLiteral("读取完成"));
     }
 
     void cpuClockMoves()
