@@ -110,6 +110,13 @@ void SimRadio::setFaults(const Faults &faults)
     writeFramesSinceFaults_ = 0;
 }
 
+void SimRadio::setRecordedResponses(const QByteArray &parameters, const QByteArray &channelTable)
+{
+    recordedParameters_ = parameters;
+    recordedChannelTable_ = channelTable;
+    recordedState_ = state_;
+}
+
 void SimRadio::clearTraffic()
 {
     traffic_.clear();
@@ -193,6 +200,7 @@ void SimRadio::handle(const Inbound &unit, qint64 timeNs)
     emit lineReceived(unit.bytes);
     const QString note =
         unit.kind == Inbound::Kind::Frame ? handleFrame(unit.bytes) : handleLine(unit.bytes);
+    forgetRecordingIfChanged();
     if (!note.isEmpty())
         writeLog(QStringLiteral("-- %1").arg(note));
 }
@@ -270,17 +278,32 @@ QString SimRadio::handleLine(const QByteArray &line)
     return QStringLiteral("ignored");
 }
 
+void SimRadio::forgetRecordingIfChanged()
+{
+    if (state_.parameterBlock() != recordedState_.parameterBlock() ||
+        state_.channelRecords() != recordedState_.channelRecords()) {
+        recordedParameters_.clear();
+        recordedChannelTable_.clear();
+    }
+}
+
 void SimRadio::answerRead()
 {
-    QByteArray block = state_.parameterBlock();
-    if (faults_.crLfInParameters)
-        block = withCrLfAt(block, kCrLfRegister);
-    QByteArray records = state_.channelRecords();
-    if (faults_.crLfInChannelTable)
-        records = withCrLfAt(records, kCrLfRecord * RadioState::kRecordLength);
+    forgetRecordingIfChanged(); // the state may have been set from outside
+    // The fault puts its CR LF into the body, whether built or recorded.
+    const auto response = [](const QByteArray &recorded, const QByteArray &body, bool crLf, int at,
+                             QByteArray (*build)(const QByteArray &)) {
+        if (!recorded.isEmpty())
+            return crLf ? withCrLfAt(recorded, kBodyOffset + at) : recorded;
+        return build(crLf ? withCrLfAt(body, at) : body);
+    };
+    const QByteArray parameters =
+        response(recordedParameters_, state_.parameterBlock(), faults_.crLfInParameters,
+                 kCrLfRegister, parameterResponse);
+    const QByteArray channels =
+        response(recordedChannelTable_, state_.channelRecords(), faults_.crLfInChannelTable,
+                 kCrLfRecord * RadioState::kRecordLength, channelTableResponse);
 
-    const QByteArray parameters = parameterResponse(block);
-    const QByteArray channels = channelTableResponse(records);
     sendFrame(channelTableFirst_ ? channels : parameters);
     sendFrame(channelTableFirst_ ? parameters : channels);
 }
