@@ -163,9 +163,9 @@ bool SessionLog::openFile()
     const QString version = QCoreApplication::applicationVersion();
     const QString header[] = {
         version.isEmpty() ? program : program + QLatin1Char(' ') + version,
-        QStringLiteral("%1 (%2 %3, %4)")
+        QStringLiteral("%1 (%2 %3, %4), Qt %5")
             .arg(QSysInfo::prettyProductName(), QSysInfo::kernelType(), QSysInfo::kernelVersion(),
-                 QSysInfo::currentCpuArchitecture()),
+                 QSysInfo::currentCpuArchitecture(), QString::fromLatin1(qVersion())),
         QStringLiteral("started %1 UTC; times are milliseconds since then")
             .arg(started_.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
     };
