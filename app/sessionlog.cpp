@@ -114,7 +114,8 @@ void SessionLog::flushPending()
 
 void SessionLog::put(const QString &line)
 {
-    if (!file_.isOpen() && !openFile())
+    // Once off, for good: a full log must not start another file.
+    if (off_ || (!file_.isOpen() && !openFile()))
         return;
     const QByteArray bytes = line.toUtf8() + kNewline;
     const QByteArray capNote =
