@@ -52,26 +52,21 @@ private slots:
     void windowSession_data()
     {
         QTest::addColumn<QString>("logDir");     // "unset": no TMX9_LOG_DIR at all
+        QTest::addColumn<int>("olderSessions");  // already in the folder below
         QTest::addColumn<QString>("expectedIn"); // where the session's file appears; "": none
-        QTest::addColumn<int>("olderSessions");  // already in that folder
         QTest::addColumn<bool>("debugLine");     // the one line saying the log is off
-        QTest::newRow("moved") << "moved"
-                               << "moved" << 0 << false;
-        QTest::newRow("user folder") << "unset"
-                                     << "xdg/sessionlog-test/logs" << 0 << false;
-        QTest::newRow("the last 20 kept") << "moved"
-                                          << "moved" << 25 << false;
-        QTest::newRow("empty: off") << ""
-                                    << "" << 0 << false;
-        QTest::newRow("unwritable") << "a-file/logs"
-                                    << "" << 0 << true;
+        QTest::newRow("moved") << "moved" << 0 << "moved" << false;
+        QTest::newRow("user folder") << "unset" << 0 << "xdg/sessionlog-test/logs" << false;
+        QTest::newRow("the last 20 kept") << "moved" << 25 << "moved" << false;
+        QTest::newRow("empty: off") << "" << 0 << "" << false;
+        QTest::newRow("unwritable") << "a-file/logs" << 0 << "" << true;
     }
 
     void windowSession()
     {
         QFETCH(QString, logDir);
-        QFETCH(QString, expectedIn);
         QFETCH(int, olderSessions);
+        QFETCH(QString, expectedIn);
         QFETCH(bool, debugLine);
         QTemporaryDir root;
         QVERIFY(root.isValid());
