@@ -41,6 +41,19 @@ QByteArray withCrLfAt(QByteArray bytes, int index)
     return bytes;
 }
 
+// The same in a whole response, at `index` of its body. Its checksum changes as the radio's would,
+// so that a recorded checksum, right or wrong, stays as right or wrong as it was.
+QByteArray withCrLfInBodyAt(QByteArray frame, int index)
+{
+    const int at = kBodyOffset + index;
+    const int sum = kBodyOffset + static_cast<unsigned char>(frame.at(kLengthOffset));
+    if (at + 2 > sum || sum >= frame.size())
+        return frame;
+    frame[sum] = char(frame.at(sum) ^ frame.at(at) ^ frame.at(at + 1) ^ '\r' ^ '\n');
+    frame.replace(at, 2, tmx9::kCrLf);
+    return frame;
+}
+
 // Checksum byte of a frame that ends in checksum, CR LF.
 void spoilChecksum(QByteArray &frame)
 {
@@ -294,7 +307,7 @@ void SimRadio::answerRead()
     const auto response = [](const QByteArray &recorded, const QByteArray &body, bool crLf, int at,
                              QByteArray (*build)(const QByteArray &)) {
         if (!recorded.isEmpty())
-            return crLf ? withCrLfAt(recorded, kBodyOffset + at) : recorded;
+            return crLf ? withCrLfInBodyAt(recorded, at) : recorded;
         return build(crLf ? withCrLfAt(body, at) : body);
     };
     const QByteArray parameters =

@@ -426,6 +426,7 @@ private slots:
         QTest::addColumn<Faults>("faults");
         QTest::addColumn<bool>("channelTableFirst");
         QTest::addColumn<int>("ports");
+        QTest::addColumn<bool>("crLfLater"); // in both radios' responses, once traced
         QByteArray ownChannels;
         for (int record = 0; record < tmx9::kTableRecords; ++record)
             ownChannels += QByteArray::number(2301250 + 98765 * record);
@@ -433,12 +434,15 @@ private slots:
         badChecksum.badChecksum = true;
         const QByteArray unshowable{"\x0e\x7a\x0f\x3f\x08\x55\x41\x39\x07\x00", 10};
         QTest::newRow("older radio, channels of its own")
-            << true << QByteArray() << ownChannels << Faults() << false << 1;
+            << true << QByteArray() << ownChannels << Faults() << false << 1 << false;
         QTest::newRow("codes the window cannot show")
-            << false << unshowable << QByteArray() << Faults() << false << 1;
+            << false << unshowable << QByteArray() << Faults() << false << 1 << false;
         QTest::newRow("wrong checksums, channel table first")
-            << true << QByteArray() << ownChannels << badChecksum << true << 1;
-        QTest::newRow("two ports") << false << unshowable << ownChannels << Faults() << false << 2;
+            << true << QByteArray() << ownChannels << badChecksum << true << 1 << false;
+        QTest::newRow("two ports")
+            << false << unshowable << ownChannels << Faults() << false << 2 << false;
+        QTest::newRow("a fault while replaying")
+            << false << unshowable << ownChannels << Faults() << false << 1 << true;
     }
 
     void replayedTraceReadsAsTheRadio()
@@ -449,6 +453,7 @@ private slots:
         QFETCH(Faults, faults);
         QFETCH(bool, channelTableFirst);
         QFETCH(int, ports);
+        QFETCH(bool, crLfLater);
         std::vector<std::unique_ptr<SimRadio>> traced;
         QStringList readAll{"read", "--trace", dir_.filePath("recorded.txt")};
         for (int port = 0; port < ports; ++port) {
@@ -484,6 +489,12 @@ private slots:
         QCOMPARE(saved.parameterBlock(), (*source)->parameterBlock());
         QCOMPARE(saved.channelRecords(), (*source)->channelRecords());
 
+        if (crLfLater) {
+            Faults crLf;
+            crLf.crLfInParameters = crLf.crLfInChannelTable = true;
+            (*source)->setFaults(crLf);
+            replayed.setFaults(crLf);
+        }
         const auto readTraced = [&](SimRadio &radio, const QString &trace) {
             CtlResult result = ctl({"read", "--trace", trace, "--port", radio.slavePath()});
             result.out.replace(radio.slavePath(), "PORT");
@@ -496,6 +507,7 @@ private slots:
         const QList<QByteArray> received = receivedIn(dir_.filePath("replay.txt"));
         QCOMPARE(received, receivedIn(dir_.filePath("original.txt")));
 
+        replayed.setFaults(Faults());
         RadioSettings other = someSettings();
         other.serialBaud = "115200"; // a new rate is a write of its own
         ctl({"write", "--port", replayed.slavePath(), profileFile(other)});
