@@ -189,6 +189,9 @@ bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
         if (!loadRecording(options.replayPath, &recording, error))
             return false;
         state = recording.state();
+        // What the recorded responses describe; an option below that changes it ends them.
+        radio.setState(state);
+        radio.setRecordedResponses(recording.parameterResponse, recording.channelTableResponse);
     } else if (!options.statePath.isEmpty() && !loadStateFile(options.statePath, &state, error)) {
         return false;
     }
@@ -199,7 +202,6 @@ bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
     if (options.firmwareVersion)
         state.setFirmwareVersion(*options.firmwareVersion);
     radio.setState(state);
-    radio.setRecordedResponses(recording.parameterResponse, recording.channelTableResponse);
     radio.setChannelTableFirst(options.channelTableFirst || recording.channelTableFirst);
     radio.setCommandReplies(options.commandReplies);
     radio.setAnyBaud(options.anyBaud);

@@ -516,6 +516,15 @@ private slots:
         const QList<QByteArray> after = receivedIn(dir_.filePath("after.txt"));
         QVERIFY(after.contains(tmx9sim::parameterResponse(replayed.parameterBlock())));
         QVERIFY(after.contains(tmx9sim::channelTableResponse(replayed.channelRecords())));
+
+        // An option that changes the radio ends the recording before the first read.
+        options.serialNumber = "OTHER1";
+        SimRadio renamed;
+        renamed.setAnyBaud(true);
+        QVERIFY(tmx9sim::applySimOptions(options, renamed, &error) && renamed.start());
+        readTraced(renamed, dir_.filePath("renamed.txt"));
+        QVERIFY(receivedIn(dir_.filePath("renamed.txt"))
+                    .contains(tmx9sim::parameterResponse(renamed.parameterBlock())));
     }
 
     void portsListsOnlyWhatOpens()
