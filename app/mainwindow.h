@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "plans.h"
+#include "sessionlog.h"
 
 class QComboBox;
 class QLineEdit;
@@ -63,6 +64,8 @@ private:
     void refreshPortList();
     void openPort();
     void closePort();
+    // Writes to the port, and records what was written.
+    void send(const QByteArray &bytes);
     void handleLine(const QByteArray &line);
     void showParameters(const QByteArray &line);
     void showChannelTable(const QByteArray &line);
@@ -75,4 +78,5 @@ private:
     Ui::MainWindow *ui = nullptr;
     QTimer *readTimer = nullptr;
     int rxHead = 0; // bytes of rxBuffer already consumed (dropped at the end of every receive)
+    SessionLog sessionLog;
 };

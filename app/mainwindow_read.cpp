@@ -17,12 +17,14 @@ void MainWindow::on_open_port_2_clicked()
     readOk = false;
     readTimer->stop();
     readTimer->start(tmx9::kReadTimeoutMs);
-    serialPort->write(tmx9::readRequest());
+    send(tmx9::readRequest());
 }
 
 void MainWindow::Read_Date()
 {
-    tmx9::appendReceived(rxBuffer, rxHead, serialPort->readAll());
+    const QByteArray chunk = serialPort->readAll();
+    sessionLog.received(chunk);
+    tmx9::appendReceived(rxBuffer, rxHead, chunk);
     // Handling a line may open a modal box, and a nested run may then consume further lines; so
     // the next line is always looked for from the current front, never from a saved position.
     while (const auto line = tmx9::takeLine(rxBuffer, rxHead))
@@ -92,7 +94,7 @@ void MainWindow::onTimeout()
 
 void MainWindow::on_open_port_5_clicked()
 {
-    serialPort->write(tmx9::kLogRadioInfo);
+    send(tmx9::kLogRadioInfo);
 }
 
 void MainWindow::showInformation(const QString &text)

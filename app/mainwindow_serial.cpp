@@ -2,6 +2,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSerialPort>
 #include <QTimer>
@@ -34,6 +35,7 @@ void MainWindow::openPort()
 {
     serialPort->setPortName(ui->com->currentText());
     if (!serialPort->open(QIODevice::ReadWrite)) {
+        sessionLog.portNotOpened(serialPort->portName(), serialPort->errorString());
         sleep(100);
         refreshPortList();
         QMessageBox::information(this, tr("Erro"), tr("Open the failure"), QMessageBox::Ok,
@@ -47,6 +49,7 @@ void MainWindow::openPort()
     serialPort->setStopBits(QSerialPort::OneStop);
     serialPort->setParity(QSerialPort::NoParity);
     serialPort->setFlowControl(QSerialPort::NoFlowControl);
+    sessionLog.portOpened(serialPort->portName(), serialPort->baudRate());
 
     // Bytes left unterminated by an earlier connection must not be glued to this one's first line.
     rxBuffer.clear();
@@ -55,7 +58,7 @@ void MainWindow::openPort()
     // The read also starts reception: on Windows the port reads only after a "data arrived" event
     // or a read by us, and Wine never reports that event for a pseudo-terminal.
     serialPort->clear(QSerialPort::Input);
-    serialPort->readAll();
+    sessionLog.dropped(serialPort->readAll());
     connect(serialPort, &QSerialPort::readyRead, this, &MainWindow::Read_Date,
             Qt::UniqueConnection);
     // A device that vanishes (a pulled cable, a closed pseudo-terminal) leaves the port readable
@@ -63,14 +66,18 @@ void MainWindow::openPort()
     // change nothing the user sees: the window does not notice a removed device, and the close
     // click works as usual. Deferred, because the port is still inside its read.
     disconnect(serialPort, &QSerialPort::errorOccurred, this, nullptr);
-    connect(serialPort, &QSerialPort::errorOccurred, this, [](QSerialPort::SerialPortError error) {
-        if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
-            error == QSerialPort::UnknownError)
-            QTimer::singleShot(0, serialPort, [] {
-                if (serialports::deviceHungUp(*serialPort))
-                    serialPort->close();
+    connect(serialPort, &QSerialPort::errorOccurred, this,
+            [this](QSerialPort::SerialPortError error) {
+                if (error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
+                    error == QSerialPort::UnknownError)
+                    QTimer::singleShot(0, serialPort, [window = QPointer<MainWindow>(this)] {
+                        if (serialports::deviceHungUp(*serialPort)) {
+                            serialPort->close();
+                            if (window)
+                                window->sessionLog.deviceGone(serialPort->portName());
+                        }
+                    });
             });
-    });
 
     ui->baud->setEnabled(false);
     ui->com->setEnabled(false);
@@ -81,7 +88,7 @@ void MainWindow::openPort()
     ui->open_port->setText(displaytexts::openPortButton(englishMode, true));
 
     sleep(100);
-    serialPort->write(tmx9::readRequest());
+    send(tmx9::readRequest());
 }
 
 void MainWindow::closePort()
@@ -90,6 +97,7 @@ void MainWindow::closePort()
     if (serialPort->isOpen()) { // not when a vanished device was released already
         serialPort->clear(QSerialPort::AllDirections);
         serialPort->close();
+        sessionLog.portClosed(serialPort->portName());
     }
 
     ui->refreshSerial->setEnabled(true);
@@ -99,6 +107,12 @@ void MainWindow::closePort()
     ui->open_port_3->setEnabled(false);
     ui->open_port_4->setEnabled(false);
     ui->open_port->setText(displaytexts::openPortButton(englishMode, false));
+}
+
+void MainWindow::send(const QByteArray &bytes)
+{
+    serialPort->write(bytes);
+    sessionLog.sent(bytes);
 }
 
 void MainWindow::on_refreshSerial_clicked()

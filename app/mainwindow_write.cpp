@@ -54,7 +54,7 @@ void MainWindow::runPlan(const tmx9::TransmissionPlan &plan)
 {
     for (const tmx9::PlanStep &step : plan) {
         if (!step.bytes.isEmpty()) {
-            serialPort->write(step.bytes);
+            send(step.bytes);
             // Hand the bytes to the system now: they leave on time, and the last command is not
             // left in the port's buffer, where closing the port would discard it.
             serialPort->flush();

@@ -17,8 +17,7 @@ bool Trace::open(const QString &path, QString *error)
 
 void Trace::note(const QString &text, const QString &tag)
 {
-    write(tag.isEmpty() ? QStringLiteral("-- ") + text
-                        : QStringLiteral("-- %1: %2").arg(tag, text));
+    write(tmx9::formatTraceNote(text, tag));
 }
 
 void Trace::sent(const QByteArray &bytes, const QString &tag)
@@ -36,7 +35,7 @@ void Trace::received(const QByteArray &line, const QString &tag)
 void Trace::discarded(const QByteArray &bytes, const QString &tag)
 {
     if (isActive())
-        traffic(tmx9::Direction::FromRadio, bytes, QStringLiteral("no CR LF, discarded"), tag);
+        traffic(tmx9::Direction::FromRadio, bytes, tmx9::discardedSummary(), tag);
 }
 
 void Trace::traffic(tmx9::Direction direction, const QByteArray &bytes, const QString &summary,
@@ -45,7 +44,7 @@ void Trace::traffic(tmx9::Direction direction, const QByteArray &bytes, const QS
     // Timed under the lock, so that the times in the file never go backwards.
     const QMutexLocker lock(&mutex_);
     const QString line = tmx9::formatTraceLine(direction, clock_.nsecsElapsed(), bytes, summary);
-    put(tag.isEmpty() ? line : QStringLiteral("%1  [%2]").arg(line, tag));
+    put(tmx9::tagTraceLine(line, tag));
 }
 
 void Trace::write(const QString &line)

@@ -34,6 +34,9 @@ int main(int argc, char *argv[])
     }
     displayscaling::setUp();
     QApplication app(argc, argv);
+    // Named here rather than taken from the file name: the traffic log's folder goes by it.
+    QCoreApplication::setApplicationName(QStringLiteral("tmx9-demo"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PROJECT_VERSION));
 
     QFile log;
     log.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);

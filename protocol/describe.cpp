@@ -3,6 +3,8 @@
 #include "frames.h"
 #include "receiver.h"
 
+#include <QRegularExpression>
+
 namespace tmx9 {
 
 QString describeLine(const QByteArray &raw)
@@ -49,6 +51,37 @@ QString formatTraceLine(Direction direction, qint64 timeNs, const QByteArray &by
         .arg(arrow)
         .arg(double(timeNs) / 1e6, 10, 'f', 3)
         .arg(QString::fromLatin1(bytes.toHex(' ').toUpper()), summary);
+}
+
+QString formatTraceNote(const QString &text, const QString &tag)
+{
+    return tag.isEmpty() ? QStringLiteral("-- ") + text
+                         : QStringLiteral("-- %1: %2").arg(tag, text);
+}
+
+QString tagTraceLine(const QString &line, const QString &tag)
+{
+    return tag.isEmpty() ? line : QStringLiteral("%1  [%2]").arg(line, tag);
+}
+
+QString discardedSummary()
+{
+    return QStringLiteral("no CR LF, discarded");
+}
+
+std::optional<TraceEntry> parseTraceLine(const QString &line)
+{
+    // A summary never ends in "  [...]": that is always a port's tag.
+    static const QRegularExpression layout(
+        QStringLiteral("^(->|<-) +([0-9]+)\\.([0-9]{3}) ms  ((?:[0-9A-F]{2} )*[0-9A-F]{2})  "
+                       "(.*?)(?:  \\[(.+)\\])?$"));
+    const QRegularExpressionMatch match = layout.match(line);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return TraceEntry{
+        match.capturedRef(1) == QLatin1String("->") ? Direction::ToRadio : Direction::FromRadio,
+        match.capturedRef(2).toLongLong() * 1000000 + match.capturedRef(3).toLongLong() * 1000,
+        QByteArray::fromHex(match.captured(4).toLatin1()), match.captured(5), match.captured(6)};
 }
 
 } // namespace tmx9

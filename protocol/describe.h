@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 
 namespace tmx9 {
 
@@ -21,5 +22,26 @@ enum class Direction {
 //   "->     12.345 ms  24 24 52 49 1B 00 00 0D 0A  read request"
 QString formatTraceLine(Direction direction, qint64 timeNs, const QByteArray &bytes,
                         const QString &summary);
+
+// A trace that speaks for several ports at once names the port on each line: "-- tag: text" for a
+// note, the traffic line then "  [tag]". An empty tag leaves a line as it is ("-- text").
+QString formatTraceNote(const QString &text, const QString &tag = {});
+QString tagTraceLine(const QString &line, const QString &tag);
+
+// The summary of bytes from the radio that never formed a line.
+QString discardedSummary();
+
+// One traffic line of a trace, read back.
+struct TraceEntry
+{
+    Direction direction;
+    qint64 timeNs;
+    QByteArray bytes;
+    QString summary;
+    QString tag; // empty: the trace speaks for one port
+};
+
+// nullopt for a note or any line not laid out by formatTraceLine (and tagTraceLine).
+std::optional<TraceEntry> parseTraceLine(const QString &line);
 
 } // namespace tmx9

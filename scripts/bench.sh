@@ -25,6 +25,8 @@ targets=(bench_table bench_shown_window bench_shown_bare bench_shown_label bench
 [ "$receiver" -eq 1 ] && targets+=(bench_receiver)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
+# The window keeps its traffic log, as it does in use, but in the build tree.
+export TMX9_LOG_DIR="$build/logs"
 echo "$(date '+%Y-%m-%d'), $(nproc) cores, $(uname -m); figures of one run on this machine"
 echo
 QT_QPA_PLATFORM=offscreen "$build/bench/bench_table" "${args[@]}"

@@ -39,11 +39,12 @@ if [ -z "$display" ]; then
     exit 1
 fi
 
-# The same pictures on every machine: no desktop, no locale, style or scaling of the user.
+# The same pictures on every machine: no desktop, no locale, style or scaling of the user; no
+# traffic log in the user's folder.
 env -u QT_STYLE_OVERRIDE -u QT_QPA_PLATFORMTHEME -u XDG_CURRENT_DESKTOP -u DESKTOP_SESSION \
     -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u QT_AUTO_SCREEN_SCALE_FACTOR -u QT_FONT_DPI \
     -u XAUTHORITY -u WAYLAND_DISPLAY DISPLAY=":$display" QT_QPA_PLATFORM=xcb \
-    XDG_RUNTIME_DIR="$xdir" LANG=C.UTF-8 LC_ALL=C.UTF-8 "$shots" "$out"
+    XDG_RUNTIME_DIR="$xdir" TMX9_LOG_DIR= LANG=C.UTF-8 LC_ALL=C.UTF-8 "$shots" "$out"
 
 for name in window-zh window-en traffic; do
     file="$out/$name.png"

@@ -1,5 +1,6 @@
 #include "simoptions.h"
 #include "simradio.h"
+#include "statefile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -119,5 +120,8 @@ int main(int argc, char *argv[])
     radio.stop();
     if (!options.linkPath.isEmpty())
         QFile::remove(options.linkPath);
+    if (!options.replayPath.isEmpty() && !options.statePath.isEmpty() &&
+        !tmx9sim::saveStateFile(options.statePath, radio.state(), &error))
+        return fail(error);
     return status;
 }

@@ -1,5 +1,6 @@
 #include "simoptions.h"
 
+#include "replay.h"
 #include "simradio.h"
 #include "statefile.h"
 
@@ -15,6 +16,7 @@ const QString kFirmwareVersion = QStringLiteral("firmware-version");
 const QString kChannelTableFirst = QStringLiteral("channel-table-first");
 const QString kQuietCommands = QStringLiteral("quiet-commands");
 const QString kState = QStringLiteral("state");
+const QString kReplay = QStringLiteral("replay");
 const QString kAnyBaud = QStringLiteral("any-baud");
 const QString kSilent = QStringLiteral("silent");
 const QString kNoAck = QStringLiteral("no-ack");
@@ -72,8 +74,16 @@ void addSimOptions(QCommandLineParser &parser)
         {kState,
          QStringLiteral("Start from the radio state in this JSON file (keys: firmware, "
                         "parameterBlock, channelRecords, settings, serialNumber, "
-                        "firmwareVersion). Other options override it."),
+                        "firmwareVersion). Other options override it. With --replay: save the "
+                        "radio's state to this file instead, at start and at exit."),
          QStringLiteral("FILE")},
+        {kReplay,
+         QStringLiteral("Be the radio a trace recorded (a tmx9ctl --trace file or the "
+                        "configurator's traffic log): registers and channel table from the last "
+                        "complete parameter and channel table responses in it, and read requests "
+                        "answered with exactly those bytes until the state changes. In a trace "
+                        "of several ports, the port of that parameter response."),
+         QStringLiteral("TRACE")},
         {kAnyBaud,
          QStringLiteral("Hear the program at whatever baud rate it set. Without it the radio "
                         "hears only its own serial rate (115200 unless changed); bytes sent at "
@@ -136,6 +146,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions *options, QStri
     if (parser.isSet(kFirmwareVersion))
         result.firmwareVersion = parser.value(kFirmwareVersion);
     result.statePath = parser.value(kState);
+    result.replayPath = parser.value(kReplay);
     result.channelTableFirst = parser.isSet(kChannelTableFirst);
     result.commandReplies = !parser.isSet(kQuietCommands);
     result.anyBaud = parser.isSet(kAnyBaud);
@@ -173,8 +184,17 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions *options, QStri
 bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
 {
     RadioState state = radio.state();
-    if (!options.statePath.isEmpty() && !loadStateFile(options.statePath, &state, error))
+    Recording recording;
+    if (!options.replayPath.isEmpty()) {
+        if (!loadRecording(options.replayPath, &recording, error))
+            return false;
+        state = recording.state();
+        // What the recorded responses describe; an option below that changes it ends them.
+        radio.setState(state);
+        radio.setRecordedResponses(recording.parameterResponse, recording.channelTableResponse);
+    } else if (!options.statePath.isEmpty() && !loadStateFile(options.statePath, &state, error)) {
         return false;
+    }
     if (options.firmware)
         state.setFirmware(*options.firmware);
     if (options.serialNumber)
@@ -182,11 +202,12 @@ bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
     if (options.firmwareVersion)
         state.setFirmwareVersion(*options.firmwareVersion);
     radio.setState(state);
-    radio.setChannelTableFirst(options.channelTableFirst);
+    radio.setChannelTableFirst(options.channelTableFirst || recording.channelTableFirst);
     radio.setCommandReplies(options.commandReplies);
     radio.setAnyBaud(options.anyBaud);
     radio.setFaults(options.faults);
-    return true;
+    return options.replayPath.isEmpty() || options.statePath.isEmpty() ||
+           saveStateFile(options.statePath, radio.state(), error);
 }
 
 } // namespace tmx9sim

@@ -15,7 +15,8 @@ class SimRadio;
 // What the tmx9-sim command line asks for.
 struct SimOptions
 {
-    QString statePath;
+    QString statePath; // with replayPath: where the state is saved
+    QString replayPath;
     std::optional<Firmware> firmware;
     std::optional<QString> serialNumber;
     std::optional<QString> firmwareVersion;
@@ -35,7 +36,8 @@ void addSimOptions(QCommandLineParser &parser);
 // not usable.
 bool readSimOptions(const QCommandLineParser &parser, SimOptions *options, QString *error);
 
-// State file first, then the options that override it, then behaviour and faults.
+// State file (or the trace to replay, then saved to the state file) first, then the options that
+// override it, then behaviour and faults.
 bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error);
 
 } // namespace tmx9sim

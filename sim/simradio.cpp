@@ -41,6 +41,19 @@ QByteArray withCrLfAt(QByteArray bytes, int index)
     return bytes;
 }
 
+// The same in a whole response, at `index` of its body. Its checksum changes as the radio's would,
+// so that a recorded checksum, right or wrong, stays as right or wrong as it was.
+QByteArray withCrLfInBodyAt(QByteArray frame, int index)
+{
+    const int at = kBodyOffset + index;
+    const int sum = kBodyOffset + static_cast<unsigned char>(frame.at(kLengthOffset));
+    if (at + 2 > sum || sum >= frame.size())
+        return frame;
+    frame[sum] = char(frame.at(sum) ^ frame.at(at) ^ frame.at(at + 1) ^ '\r' ^ '\n');
+    frame.replace(at, 2, tmx9::kCrLf);
+    return frame;
+}
+
 // Checksum byte of a frame that ends in checksum, CR LF.
 void spoilChecksum(QByteArray &frame)
 {
@@ -108,6 +121,13 @@ void SimRadio::setFaults(const Faults &faults)
     transmitter_.setShape({faults.fragmentBytes, faults.fragmentGapMs, faults.paceBaud});
     bytesSentSinceFaults_ = 0;
     writeFramesSinceFaults_ = 0;
+}
+
+void SimRadio::setRecordedResponses(const QByteArray &parameters, const QByteArray &channelTable)
+{
+    recordedParameters_ = parameters;
+    recordedChannelTable_ = channelTable;
+    recordedState_ = state_;
 }
 
 void SimRadio::clearTraffic()
@@ -193,6 +213,7 @@ void SimRadio::handle(const Inbound &unit, qint64 timeNs)
     emit lineReceived(unit.bytes);
     const QString note =
         unit.kind == Inbound::Kind::Frame ? handleFrame(unit.bytes) : handleLine(unit.bytes);
+    forgetRecordingIfChanged();
     if (!note.isEmpty())
         writeLog(QStringLiteral("-- %1").arg(note));
 }
@@ -270,17 +291,32 @@ QString SimRadio::handleLine(const QByteArray &line)
     return QStringLiteral("ignored");
 }
 
+void SimRadio::forgetRecordingIfChanged()
+{
+    if (state_.parameterBlock() != recordedState_.parameterBlock() ||
+        state_.channelRecords() != recordedState_.channelRecords()) {
+        recordedParameters_.clear();
+        recordedChannelTable_.clear();
+    }
+}
+
 void SimRadio::answerRead()
 {
-    QByteArray block = state_.parameterBlock();
-    if (faults_.crLfInParameters)
-        block = withCrLfAt(block, kCrLfRegister);
-    QByteArray records = state_.channelRecords();
-    if (faults_.crLfInChannelTable)
-        records = withCrLfAt(records, kCrLfRecord * RadioState::kRecordLength);
+    forgetRecordingIfChanged(); // the state may have been set from outside
+    // The fault puts its CR LF into the body, whether built or recorded.
+    const auto response = [](const QByteArray &recorded, const QByteArray &body, bool crLf, int at,
+                             QByteArray (*build)(const QByteArray &)) {
+        if (!recorded.isEmpty())
+            return crLf ? withCrLfInBodyAt(recorded, at) : recorded;
+        return build(crLf ? withCrLfAt(body, at) : body);
+    };
+    const QByteArray parameters =
+        response(recordedParameters_, state_.parameterBlock(), faults_.crLfInParameters,
+                 kCrLfRegister, parameterResponse);
+    const QByteArray channels =
+        response(recordedChannelTable_, state_.channelRecords(), faults_.crLfInChannelTable,
+                 kCrLfRecord * RadioState::kRecordLength, channelTableResponse);
 
-    const QByteArray parameters = parameterResponse(block);
-    const QByteArray channels = channelTableResponse(records);
     sendFrame(channelTableFirst_ ? channels : parameters);
     sendFrame(channelTableFirst_ ? parameters : channels);
 }

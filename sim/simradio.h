@@ -70,6 +70,11 @@ public:
     QString firmwareVersion() const { return state_.firmwareVersion(); }
     void setFirmwareVersion(const QString &text) { state_.setFirmwareVersion(text); }
 
+    // Read requests are answered with these responses as they stand (CR LF included; an empty
+    // one is built from the state as usual) for as long as the state is still the one it was when
+    // they were given: the first change the state undergoes ends them for good. Faults still apply.
+    void setRecordedResponses(const QByteArray &parameters, const QByteArray &channelTable);
+
     // Order of the two read responses; the parameter response comes first by default.
     bool channelTableFirst() const { return channelTableFirst_; }
     void setChannelTableFirst(bool first) { channelTableFirst_ = first; }
@@ -127,6 +132,7 @@ private:
     // Both return a note for the log when the unit was not acted on as usual.
     QString handleFrame(const QByteArray &frame);
     QString handleLine(const QByteArray &line);
+    void forgetRecordingIfChanged();
     void answerRead();
     void acknowledge(unsigned char startRegister);
     void sendFrame(QByteArray frame);
@@ -140,6 +146,9 @@ private:
     RadioState state_;
     Faults faults_;
     bool channelTableFirst_ = false;
+    QByteArray recordedParameters_;
+    QByteArray recordedChannelTable_;
+    RadioState recordedState_; // what the recorded responses describe
     bool commandReplies_ = true;
     bool anyBaud_ = false;
     int heldRate_ = 0;    // > 0: still listening at this rate, see listeningRate()

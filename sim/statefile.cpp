@@ -4,6 +4,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSaveFile>
 
 namespace tmx9sim {
 
@@ -86,6 +87,23 @@ bool loadStateFile(const QString &path, RadioState *state, QString *error)
         result.setFirmwareVersion(root.value(QLatin1String("firmwareVersion")).toString());
 
     *state = result;
+    return true;
+}
+
+bool saveStateFile(const QString &path, const RadioState &state, QString *error)
+{
+    const QJsonObject root{
+        {QStringLiteral("parameterBlock"),
+         QString::fromLatin1(state.parameterBlock().toHex().toUpper())},
+        // Any byte survives: JSON escapes what is not printable.
+        {QStringLiteral("channelRecords"), QString::fromLatin1(state.channelRecords())},
+    };
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(root).toJson()) < 0 ||
+        !file.commit()) {
+        *error = QStringLiteral("%1: %2").arg(path, file.errorString());
+        return false;
+    }
     return true;
 }
 

@@ -17,4 +17,8 @@ namespace tmx9sim {
 // False with a message, and `state` unchanged, when the file or a value is not usable.
 bool loadStateFile(const QString &path, RadioState *state, QString *error);
 
+// Writes the whole state as loadStateFile reads it back: "parameterBlock" and "channelRecords".
+// False with a message when the file cannot be written.
+bool saveStateFile(const QString &path, const RadioState &state, QString *error);
+
 } // namespace tmx9sim

@@ -6,7 +6,12 @@
 #include "tmx9ctl.h"
 
 #include "pseudoterminal.h"
+#include "describe.h"
+#include "registers.h"
+#include "responses.h"
+#include "simoptions.h"
 #include "simradio.h"
+#include "statefile.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -31,6 +36,21 @@ std::unique_ptr<SimRadio> startRadio()
     auto radio = std::make_unique<SimRadio>();
     radio->setAnyBaud(true);
     return radio->start() ? std::move(radio) : nullptr;
+}
+
+// The bytes of every line from the radio in a trace, in order.
+QList<QByteArray> receivedIn(const QString &trace)
+{
+    QList<QByteArray> received;
+    QFile file(trace);
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        while (!file.atEnd()) {
+            const auto entry = tmx9::parseTraceLine(QString::fromUtf8(file.readLine()).trimmed());
+            if (entry && entry->direction == tmx9::Direction::FromRadio)
+                received << entry->bytes;
+        }
+    }
+    return received;
 }
 
 RadioSettings someSettings()
@@ -518,6 +538,115 @@ private slots:
         }
         for (const auto &radio : radios)
             QCOMPARE(radio->writeFrames(), 0);
+    // A radio made from a trace reads as the radio that was traced, from the same bytes; a write
+    // then takes effect and later reads come from its state.
+    void replayedTraceReadsAsTheRadio_data()
+    {
+        QTest::addColumn<bool>("old");
+        QTest::addColumn<QByteArray>("registers"); // register, value pairs
+        QTest::addColumn<QByteArray>("channels");  // the channel table; empty: the default
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<bool>("channelTableFirst");
+        QTest::addColumn<int>("ports");
+        QTest::addColumn<bool>("crLfLater"); // in both radios' responses, once traced
+        QByteArray ownChannels;
+        for (int record = 0; record < tmx9::kTableRecords; ++record)
+            ownChannels += QByteArray::number(2301250 + 98765 * record);
+        Faults badChecksum;
+        badChecksum.badChecksum = true;
+        const QByteArray unshowable{"\x0e\x7a\x0f\x3f\x08\x55\x41\x39\x07\x00", 10};
+        QTest::newRow("older radio, channels of its own")
+            << true << QByteArray() << ownChannels << Faults() << false << 1 << false;
+        QTest::newRow("codes the window cannot show")
+            << false << unshowable << QByteArray() << Faults() << false << 1 << false;
+        QTest::newRow("wrong checksums, channel table first")
+            << true << QByteArray() << ownChannels << badChecksum << true << 1 << false;
+        QTest::newRow("two ports")
+            << false << unshowable << ownChannels << Faults() << false << 2 << false;
+        QTest::newRow("a fault while replaying")
+            << false << unshowable << ownChannels << Faults() << false << 1 << true;
+    }
+
+    void replayedTraceReadsAsTheRadio()
+    {
+        QFETCH(bool, old);
+        QFETCH(QByteArray, registers);
+        QFETCH(QByteArray, channels);
+        QFETCH(Faults, faults);
+        QFETCH(bool, channelTableFirst);
+        QFETCH(int, ports);
+        QFETCH(bool, crLfLater);
+        std::vector<std::unique_ptr<SimRadio>> traced;
+        QStringList readAll{"read", "--trace", dir_.filePath("recorded.txt")};
+        for (int port = 0; port < ports; ++port) {
+            traced.push_back(startRadio());
+            SimRadio &radio = *traced.back();
+            radio.setFirmware(old ? tmx9sim::Firmware::Old : tmx9sim::Firmware::New);
+            QByteArray block = radio.parameterBlock();
+            for (int i = 0; i + 1 < registers.size(); i += 2)
+                block[int(registers[i])] = registers[i + 1];
+            radio.setParameterBlock(block);
+            QVERIFY(channels.isEmpty() || radio.setChannelRecords(channels));
+            radio.setSerialNumber(QStringLiteral("PORT%1").arg(port));
+            radio.setFaults(faults);
+            radio.setChannelTableFirst(channelTableFirst);
+            readAll << "--port" << radio.slavePath();
+        }
+        ctl(readAll);
+
+        tmx9sim::SimOptions options;
+        options.replayPath = dir_.filePath("recorded.txt");
+        options.statePath = dir_.filePath("saved.json");
+        SimRadio replayed;
+        replayed.setAnyBaud(true);
+        QString error;
+        QVERIFY2(tmx9sim::applySimOptions(options, replayed, &error), qPrintable(error));
+        QVERIFY(replayed.start());
+        const auto source = std::find_if(traced.begin(), traced.end(), [&](const auto &radio) {
+            return radio->serialNumber() == replayed.serialNumber();
+        });
+        QVERIFY(source != traced.end());
+        tmx9sim::RadioState saved;
+        QVERIFY(tmx9sim::loadStateFile(options.statePath, &saved, &error));
+        QCOMPARE(saved.parameterBlock(), (*source)->parameterBlock());
+        QCOMPARE(saved.channelRecords(), (*source)->channelRecords());
+
+        if (crLfLater) {
+            Faults crLf;
+            crLf.crLfInParameters = crLf.crLfInChannelTable = true;
+            (*source)->setFaults(crLf);
+            replayed.setFaults(crLf);
+        }
+        const auto readTraced = [&](SimRadio &radio, const QString &trace) {
+            CtlResult result = ctl({"read", "--trace", trace, "--port", radio.slavePath()});
+            result.out.replace(radio.slavePath(), "PORT");
+            result.err.replace(radio.slavePath(), "PORT");
+            return result;
+        };
+        const CtlResult original = readTraced(**source, dir_.filePath("original.txt"));
+        const CtlResult replay = readTraced(replayed, dir_.filePath("replay.txt"));
+        QCOMPARE(replay.text(), original.text());
+        const QList<QByteArray> received = receivedIn(dir_.filePath("replay.txt"));
+        QCOMPARE(received, receivedIn(dir_.filePath("original.txt")));
+
+        replayed.setFaults(Faults());
+        RadioSettings other = someSettings();
+        other.serialBaud = "115200"; // a new rate is a write of its own
+        ctl({"write", "--port", replayed.slavePath(), profileFile(other)});
+        QVERIFY(replayed.channelRecords() != (*source)->channelRecords());
+        readTraced(replayed, dir_.filePath("after.txt"));
+        const QList<QByteArray> after = receivedIn(dir_.filePath("after.txt"));
+        QVERIFY(after.contains(tmx9sim::parameterResponse(replayed.parameterBlock())));
+        QVERIFY(after.contains(tmx9sim::channelTableResponse(replayed.channelRecords())));
+
+        // An option that changes the radio ends the recording before the first read.
+        options.serialNumber = "OTHER1";
+        SimRadio renamed;
+        renamed.setAnyBaud(true);
+        QVERIFY(tmx9sim::applySimOptions(options, renamed, &error) && renamed.start());
+        readTraced(renamed, dir_.filePath("renamed.txt"));
+        QVERIFY(receivedIn(dir_.filePath("renamed.txt"))
+                    .contains(tmx9sim::parameterResponse(renamed.parameterBlock())));
     }
 
     void portsListsOnlyWhatOpens()

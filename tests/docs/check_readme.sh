@@ -19,6 +19,8 @@ declare -A runBy=(
     # apt-get install --simulate, in the package test: installing for real needs root.
     ["sudo apt install ./build/package/tmx9-config_*.deb"]=package
     ["scripts/make-pictures.sh"]=readme_pictures
+    ["tmx9ctl read --port /dev/ttyUSB0 --trace trace.txt"]=readme_replay
+    ["./run.sh --sim --replay trace.txt --link /tmp/tmx9"]=readme_replay
     # The tmx9ctl manual's commands run as written against simulated radios in those ports' place.
     ["tmx9ctl read --port /dev/ttyUSB0"]=readme_tmx9ctl
     ["tmx9ctl read --port /dev/ttyUSB0 --out radio.json"]=readme_tmx9ctl

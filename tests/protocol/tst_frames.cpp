@@ -38,6 +38,8 @@ private slots:
     void plans_data();
     void plans();
     void traceLineLayout();
+    void traceLinesReadBack_data();
+    void traceLinesReadBack();
 };
 
 void FramesTest::wireFrames_data()
@@ -210,6 +212,44 @@ void FramesTest::traceLineLayout()
              QStringLiteral("->     12.346 ms  24 24 52 49 1B 00 00 0D 0A  read request"));
     QCOMPARE(formatTraceLine(Direction::FromRadio, 9876543210123, "OK\r\n", "reply"),
              QStringLiteral("<- 9876543.210 ms  4F 4B 0D 0A  reply"));
+}
+
+void FramesTest::traceLinesReadBack_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("traffic");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QString>("tag");
+    const QString sent = formatTraceLine(Direction::ToRadio, 12345678, readRequest(), "request");
+    const QString received = formatTraceLine(Direction::FromRadio, 9876543210000, "O\r\n", "[x]");
+    QTest::newRow("one port") << sent << true << "request"
+                              << "";
+    QTest::newRow("several ports") << tagTraceLine(received, "COM 3") << true << "[x]"
+                                   << "COM 3";
+    QTest::newRow("note") << formatTraceNote("opened", "COM3") << false << ""
+                          << "";
+    QTest::newRow("no bytes") << "->      1.000 ms    empty" << false << ""
+                              << "";
+    QTest::newRow("lower-case hex") << "->      1.000 ms  0d 0a  x" << false << ""
+                                    << "";
+}
+
+// What a trace says can be read back: the replaying radio depends on it.
+void FramesTest::traceLinesReadBack()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, traffic);
+    QFETCH(QString, summary);
+    QFETCH(QString, tag);
+    const auto entry = parseTraceLine(line);
+    QCOMPARE(bool(entry), traffic);
+    if (!entry)
+        return;
+    QCOMPARE(entry->summary, summary);
+    QCOMPARE(entry->tag, tag);
+    // The times and bytes are the ones written, to the microsecond the layout keeps.
+    const QString again = formatTraceLine(entry->direction, entry->timeNs, entry->bytes, summary);
+    QCOMPARE(tagTraceLine(again, tag), line);
 }
 
 QTEST_APPLESS_MAIN(FramesTest)

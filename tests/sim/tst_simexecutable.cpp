@@ -75,25 +75,35 @@ void TestSimExecutable::servesUntilTerminated()
 void TestSimExecutable::rejectsUnusableOptions_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message"); // part of it
     QTest::newRow("unknown firmware")
-        << QStringList{QStringLiteral("--firmware"), QStringLiteral("mid")};
+        << QStringList{QStringLiteral("--firmware"), QStringLiteral("mid")} << "\"mid\"";
     QTest::newRow("stray bytes not hex")
-        << QStringList{QStringLiteral("--stray"), QStringLiteral("5G")};
+        << QStringList{QStringLiteral("--stray"), QStringLiteral("5G")} << "\"5G\"";
     QTest::newRow("empty fragments")
-        << QStringList{QStringLiteral("--fragment"), QStringLiteral("0")};
+        << QStringList{QStringLiteral("--fragment"), QStringLiteral("0")} << "\"0\"";
     QTest::newRow("missing state file")
-        << QStringList{QStringLiteral("--state"), QStringLiteral("/nonexistent/state.json")};
+        << QStringList{QStringLiteral("--state"), QStringLiteral("/nonexistent/state.json")}
+        << "/nonexistent/state.json: ";
+    QTest::newRow("missing trace")
+        << QStringList{QStringLiteral("--replay"), QStringLiteral("/nonexistent/trace.txt")}
+        << "/nonexistent/trace.txt: ";
+    QTest::newRow("trace without a parameter response")
+        << QStringList{QStringLiteral("--replay"), QStringLiteral("/dev/null")}
+        << "/dev/null: no complete parameter response";
 }
 
 void TestSimExecutable::rejectsUnusableOptions()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
     QProcess sim;
     sim.start(QStringLiteral(TMX9_SIM_EXECUTABLE), arguments);
     QVERIFY(sim.waitForFinished(5000));
     QVERIFY(sim.exitCode() != 0);
     QCOMPARE(sim.readAllStandardOutput(), QByteArray()); // no port announced
-    QVERIFY(sim.readAllStandardError().startsWith("tmx9-sim: "));
+    const QString error = QString::fromUtf8(sim.readAllStandardError());
+    QVERIFY2(error.startsWith("tmx9-sim: ") && error.contains(message), qPrintable(error));
 }
 
 void TestSimExecutable::anyBaudOption_data()
