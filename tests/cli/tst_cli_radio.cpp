@@ -538,6 +538,8 @@ private slots:
         }
         for (const auto &radio : radios)
             QCOMPARE(radio->writeFrames(), 0);
+    }
+
     // A radio made from a trace reads as the radio that was traced, from the same bytes; a write
     // then takes effect and later reads come from its state.
     void replayedTraceReadsAsTheRadio_data()
