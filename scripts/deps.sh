@@ -9,7 +9,7 @@ set -euo pipefail
 want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
 case "${1:-build}" in
 build) ;;
-test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file
+test) want+=(clang libclang-rt-dev libbenchmark-dev dpkg-dev desktop-file-utils file
               fonts-wqy-microhei xvfb) ;;
 # Without a CJK font the Chinese texts would be drawn as empty boxes; Xvfb is the X server they
 # are drawn on.
