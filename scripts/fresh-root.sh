@@ -9,10 +9,11 @@
 #                                             demo is still running 30 s after it started
 #
 # The base root is made once and kept in build/fresh-root/RELEASE.base (delete it to make it
-# again); every run works on a new copy, build/fresh-root/RELEASE.run, kept until the next run for
-# a look at what happened. The copy is a mount point of its own (a bind mount onto itself), or
-# unshare -m would fail inside it; proc, sys and a private /dev (no serial devices in it, and its
-# own pseudo-terminals) are mounted, all in a private mount namespace, and unmounted on exit.
+# again); every run works on a new copy, build/fresh-root/RELEASE.run, kept until the next run
+# for a look at what happened (TMX9_FRESH_ROOT_AGAIN=1 runs COMMAND in it again). The copy is a
+# mount point of its own (a bind mount onto itself), or unshare -m would fail inside it; proc, sys
+# and a private /dev (no serial devices in it, its own pseudo-terminals) are mounted, all in a
+# private mount namespace of this script, and unmounted on exit.
 set -euo pipefail
 root_dir=$(cd "$(dirname "$0")/.." && pwd)
 mirror=${TMX9_DEBIAN_MIRROR:-http://deb.debian.org/debian}
@@ -52,18 +53,23 @@ EOF
 fi
 
 root=$cache/$release.run
-rm -rf "$root"
-echo "== fresh copy of $base" >&2
-cp -a "$base" "$root"
-cp -L /etc/resolv.conf "$root/etc/resolv.conf"
+if [ -n "${TMX9_FRESH_ROOT_AGAIN:-}" ] && [ -d "$root/work/tmx9-config" ]; then
+    # For a closer look at a failure: the last run's root as it was left.
+    echo "== the root of the last run, $root" >&2
+else
+    rm -rf "$root"
+    echo "== fresh copy of $base" >&2
+    cp -a "$base" "$root"
+    cp -L /etc/resolv.conf "$root/etc/resolv.conf"
 
-# The clean clone of the committed HEAD (not the work tree), and ../shared beside it.
-head=$(git -C "$root_dir" rev-parse HEAD)
-mkdir -p "$root/work"
-git clone -q --no-local "$root_dir" "$root/work/tmx9-config"
-git -C "$root/work/tmx9-config" checkout -q -B main "$head"
-git -C "$root/work/tmx9-config" remote remove origin
-[ ! -d "$root_dir/../shared" ] || cp -a "$root_dir/../shared" "$root/work/shared"
+    # The clean clone of the committed HEAD (not the work tree), and ../shared beside it.
+    head=$(git -C "$root_dir" rev-parse HEAD)
+    mkdir -p "$root/work"
+    git clone -q --no-local "$root_dir" "$root/work/tmx9-config"
+    git -C "$root/work/tmx9-config" checkout -q -B main "$head"
+    git -C "$root/work/tmx9-config" remote remove origin
+    [ ! -d "$root_dir/../shared" ] || cp -a "$root_dir/../shared" "$root/work/shared"
+fi
 
 cleanup() {
     # Whatever the command left running inside the root (an X server, a wineserver).
@@ -92,8 +98,7 @@ for fd in 0:stdin 1:stdout 2:stderr; do ln -s "/proc/self/fd/${fd%%:*}" "$root/d
 if [ "$command" = --demo ]; then
     # A desktop stand-in (Xvfb); run.sh builds and starts the demo, which must still be running
     # 30 s after it replaced run.sh.
-    command=$(
-        cat <<'EOF'
+    read -r -d '' command <<'EOF' || true
 apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends xvfb >/dev/null
 Xvfb :7 -nolisten tcp -screen 0 1280x1024x24 2>/tmp/xvfb.log &
 DISPLAY=:7 ./run.sh >/tmp/demo.out 2>/tmp/demo.err &
@@ -106,7 +111,6 @@ echo "PASS: tmx9-demo (pid $demo) is running on the virtual X server after 30 s"
 head -n 3 /tmp/demo.out
 kill $demo
 EOF
-    )
 fi
 
 echo "== $release: $command" >&2

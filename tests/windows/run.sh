@@ -41,7 +41,8 @@ for dev in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
     mount --bind /dev/null "$dev" || { echo "run.sh: cannot mask $dev" >&2; exit 1; }
 done
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# WINEDEBUG from outside (e.g. +comm,+serial) shows what a port does: $work/stderr.txt, window.err.
+export WINEPREFIX=$work/prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -106,6 +107,13 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
+
+# The radios' pseudo-terminals answer Wine's modem-line query as a real port does
+# (pty_modem_lines.c says why). Preloaded from here on into everything, the few Linux programs
+# too: they never ask a pseudo-terminal for its modem lines.
+cc -shared -fPIC -O2 -o "$work/pty_modem_lines.so" "$here/pty_modem_lines.c" -ldl ||
+    { echo "run.sh: cannot build pty_modem_lines.so" >&2; exit 1; }
+export LD_PRELOAD=$work/pty_modem_lines.so
 
 started=$SECONDS
 # One prefix and one server for the run. Wine's device manager maps the COM ports it is given
