@@ -1,8 +1,8 @@
-/* Preloaded into Wine by run.sh: a pseudo-terminal answers the modem-line query (TIOCMGET) as
- * a serial port on a three-wire cable does, with no line raised. Linux refuses that query on a
- * pseudo-terminal (ENOTTY), and Wine 10 (not yet 8) ends every WaitCommEvent on such a port at
- * once with "cancelled", so no Windows program can read a COM port mapped to a pseudo-terminal: Qt
- * reports it as a device that went away. Every other call, and every real device, is untouched.
+/* Preloaded into Wine 10 by run.sh: a pseudo-terminal answers the modem-line query (TIOCMGET)
+ * as a serial port on a three-wire cable does, with no line raised. Linux refuses that query on
+ * a pseudo-terminal (ENOTTY), and Wine 10 then ends every WaitCommEvent on the port at once with
+ * "cancelled", so no Windows program can read a COM port mapped to a pseudo-terminal: Qt reports
+ * a device that went away. Every other call, and every real device, is left alone.
  * Built by run.sh: cc -shared -fPIC -o pty_modem_lines.so pty_modem_lines.c -ldl */
 #define _GNU_SOURCE
 #include <dlfcn.h>
