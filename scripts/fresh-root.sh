@@ -9,8 +9,8 @@
 #                                             demo is still running 30 s after it started
 #
 # The base root is made once and kept in build/fresh-root/RELEASE.base (delete it to make it
-# again); every run works on a new copy, build/fresh-root/RELEASE.run, kept until the next run
-# for a look at what happened (TMX9_FRESH_ROOT_AGAIN=1 runs COMMAND in it again). The copy is a
+# again); every run works on a new copy, build/fresh-root/RELEASE.run (RELEASE.demo for --demo,
+# so both can run at once), kept until the next run for a look at what happened (TMX9_FRESH_ROOT_AGAIN=1 runs COMMAND in it again). The copy is a
 # mount point of its own (a bind mount onto itself), or unshare -m would fail inside it; proc, sys
 # and a private /dev (no serial devices in it, its own pseudo-terminals) are mounted, all in a
 # private mount namespace of this script, and unmounted on exit.
@@ -53,6 +53,7 @@ EOF
 fi
 
 root=$cache/$release.run
+[ "$command" != --demo ] || root=$cache/$release.demo
 if [ -n "${TMX9_FRESH_ROOT_AGAIN:-}" ] && [ -d "$root/work/tmx9-config" ]; then
     # For a closer look at a failure: the last run's root as it was left.
     echo "== the root of the last run, $root" >&2
