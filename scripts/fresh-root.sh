@@ -10,10 +10,11 @@
 #
 # The base root is made once and kept in build/fresh-root/RELEASE.base (delete it to make it
 # again); every run works on a new copy, build/fresh-root/RELEASE.run (RELEASE.demo for --demo,
-# so both can run at once), kept until the next run for a look at what happened (TMX9_FRESH_ROOT_AGAIN=1 runs COMMAND in it again). The copy is a
-# mount point of its own (a bind mount onto itself), or unshare -m would fail inside it; proc, sys
-# and a private /dev (no serial devices in it, its own pseudo-terminals) are mounted, all in a
-# private mount namespace of this script, and unmounted on exit.
+# so both can run at once), kept until the next run for a look at what happened
+# (TMX9_FRESH_ROOT_AGAIN=1 runs COMMAND in it again). The copy is a mount point of its own (a bind
+# mount onto itself), or unshare -m would fail inside it; proc, sys and a private /dev (no serial
+# devices in it, its own pseudo-terminals) are mounted, all in a private mount namespace of this
+# script, and unmounted on exit.
 set -euo pipefail
 root_dir=$(cd "$(dirname "$0")/.." && pwd)
 mirror=${TMX9_DEBIAN_MIRROR:-http://deb.debian.org/debian}
