@@ -16,6 +16,8 @@
 # devices in it, its own pseudo-terminals) are mounted, all in a private mount namespace of this
 # script, and unmounted on exit.
 set -euo pipefail
+# Read whole before it runs: a run takes long, and bash reads a script as it goes.
+{
 root_dir=$(cd "$(dirname "$0")/.." && pwd)
 mirror=${TMX9_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 
@@ -124,3 +126,4 @@ chroot "$root" /usr/bin/env -i HOME=/root TERM="${TERM:-dumb}" LANG=C.UTF-8 \
 elapsed=$((SECONDS - started))
 echo "== $release: status $status after $((elapsed / 60)) min $((elapsed % 60)) s" >&2
 exit $status
+}
