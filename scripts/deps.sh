@@ -5,6 +5,8 @@
 #   scripts/deps.sh pictures  what the README's pictures are made with
 #   scripts/deps.sh windows   the Windows cross-build, its packages and Wine to test them
 set -euo pipefail
+# Names Debian 12 and 13 both know: unversioned ones where Debian has them (libclang-rt-dev, not
+# libclang-rt-14-dev), so both install what the project needs.
 
 want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev)
 case "${1:-build}" in

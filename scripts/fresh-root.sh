@@ -112,7 +112,7 @@ kill -0 $demo 2>/dev/null || { echo "FAIL: run.sh ended"; tail -n 30 /tmp/demo.e
 sleep 30
 kill -0 $demo 2>/dev/null || { echo "FAIL: the demo ended within 30 s"; tail -n 30 /tmp/demo.err; exit 1; }
 echo "PASS: tmx9-demo (pid $demo) is running on the virtual X server after 30 s"
-head -n 3 /tmp/demo.out
+tail -n 3 /tmp/demo.out
 kill $demo
 EOF
 fi
