@@ -5,13 +5,15 @@
 #   scripts/deps.sh pictures  what the README's pictures are made with
 #   scripts/deps.sh windows   the Windows cross-build, its packages and Wine to test them
 set -euo pipefail
+# Names Debian 12 and 13 both know: unversioned ones where Debian has them (libclang-rt-dev, not
+# libclang-rt-14-dev), so both install what the project needs.
 
 # help2man makes the manual pages from the programs' --help.
 want=(cmake ninja-build g++ pkg-config qtbase5-dev qtbase5-dev-tools libqt5serialport5-dev help2man)
 case "${1:-build}" in
 build) ;;
 # lintian and appstreamcli (appstream) judge the Debian package.
-test) want+=(clang libclang-rt-14-dev libbenchmark-dev dpkg-dev desktop-file-utils file
+test) want+=(clang libclang-rt-dev libbenchmark-dev dpkg-dev desktop-file-utils file
               fonts-wqy-microhei xvfb lintian appstream) ;;
 # Without a CJK font the Chinese texts would be drawn as empty boxes; Xvfb is the X server they
 # are drawn on.

@@ -59,8 +59,10 @@ done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 names=$(echo "$depends" | tr ',' '\n' | sed 's/|.*//; s/(.*)//; s/ //g')
+# Debian 13 renamed the libraries whose interface holds a time_t (64-bit time_t): libqt5core5a
+# became libqt5core5t64, libqt5gui5 libqt5gui5t64; the new names provide the old ones.
 for needed in libc6 libstdc++6 libqt5core5a libqt5gui5 libqt5widgets5 libqt5serialport5; do
-    grep -qx -- "$needed" <<<"$names" || fail "Depends lacks $needed"
+    grep -qx -e "$needed" -e "${needed%a}t64" <<<"$names" || fail "Depends lacks $needed"
 done
 for name in $names; do
     dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed" ||

@@ -41,7 +41,8 @@ for dev in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
     mount --bind /dev/null "$dev" || { echo "run.sh: cannot mask $dev" >&2; exit 1; }
 done
 
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# WINEDEBUG from outside (e.g. +comm,+serial) shows what a port does: $work/stderr.txt, window.err.
+export WINEPREFIX=$work/prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 winpath() { echo "Z:${1//\//\\}"; }
 
@@ -106,6 +107,22 @@ pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
 DISPLAY=:$(cat "$work/display")
 export DISPLAY
+
+# Wine 10 cancels every wait for received bytes on a port that cannot tell its modem lines, as a
+# pseudo-terminal cannot: there the radios' pseudo-terminals answer as a real port does
+# (pty_modem_lines.c), preloaded from here on into everything (no Linux program here asks a
+# pseudo-terminal for its modem lines). Wine 8 waits inside the call and returns at once when the
+# lines cannot be read, which is what lets programs read the port at all: the shim would make
+# that wait last until bytes arrive, so Wine 8 runs without it.
+wine_version=$(wine --version 2>/dev/null)
+if [ "$(echo "$wine_version" | sed -nE 's/^wine-([0-9]+).*/\1/p')" -gt 8 ] 2>/dev/null; then
+    cc -shared -fPIC -O2 -o "$work/pty_modem_lines.so" "$here/pty_modem_lines.c" -ldl ||
+        { echo "run.sh: cannot build pty_modem_lines.so" >&2; exit 1; }
+    export LD_PRELOAD=$work/pty_modem_lines.so
+    echo "$wine_version: the pseudo-terminals answer the modem-line query (pty_modem_lines.so)"
+else
+    echo "$wine_version: the pseudo-terminals as they are"
+fi
 
 started=$SECONDS
 # One prefix and one server for the run. Wine's device manager maps the COM ports it is given
