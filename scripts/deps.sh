@@ -14,7 +14,7 @@ case "${1:-build}" in
 build) ;;
 # lintian and appstreamcli (appstream) judge the Debian package.
 test) want+=(clang libclang-rt-dev libbenchmark-dev dpkg-dev desktop-file-utils file
-              fonts-wqy-microhei xvfb lintian appstream) ;;
+              fonts-wqy-microhei xvfb x11-xserver-utils lintian appstream) ;;
 # Without a CJK font the Chinese texts would be drawn as empty boxes; Xvfb is the X server they
 # are drawn on.
 pictures) want+=(fonts-wqy-microhei file xvfb) ;;

@@ -30,6 +30,9 @@ for row in "${rows[@]}"; do
         >"$scratch/xvfb.log" 2>&1 &
     xvfb=$!
     for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.05; done
+    # Desktops publish their scale as Xft.dpi too, and Qt goes by it: Debian 13's Qt takes no
+    # other hint and would stay at 96 DPI on a bare X server.
+    DISPLAY=":$(head -n1 "$scratch/display")" xrdb -nocpp -merge <<<"Xft.dpi: $dpi"
     user=()
     [ "$setting" = - ] || user=("$setting")
     env -u QT_SCALE_FACTOR -u QT_SCREEN_SCALE_FACTORS -u QT_AUTO_SCREEN_SCALE_FACTOR \
@@ -48,7 +51,7 @@ for row in "${rows[@]}"; do
     if [ -z "$size" ] || [ "${dw#-}" -gt 3 ] || [ "${dh#-}" -gt 3 ] || { [ "$judged" = yes ] && [ "$rc" -ne 0 ]; }; then
         echo "FAIL  $what: window ${size:-not measured} px, expected $want; status $rc"
         grep -v -e 'XCB error' -e 'Hex String' "$scratch/err" | sed 's/^/      /'
-        echo "      reproduce: Xvfb :9 -dpi $dpi & DISPLAY=:9 QT_QPA_PLATFORM=xcb ${user[*]} $shots --check"
+        echo "      reproduce: Xvfb :9 -dpi $dpi & echo Xft.dpi: $dpi | DISPLAY=:9 xrdb -nocpp -merge; DISPLAY=:9 QT_QPA_PLATFORM=xcb ${user[*]} $shots --check"
         failed=1
     else
         echo "PASS  $what: window $size px (expected $want)"
