@@ -2,6 +2,12 @@
 # pass and fail it uses. tmx9-config.exe's own set-up on Qt's Windows platform (not offscreen),
 # with Wine's display at LogPixels 96, 120, 144 and 192: the window is 600x500 times the scale
 # (within 3 px) and every text of the window and of its boxes is whole, in both languages.
+# Wine runs here only inside run.sh's private mount namespace (unshare -m), in which every serial
+# device of the machine is covered by mount --bind /dev/null: refuse to run anywhere else.
+if [ -z "${TMX9_WINE_NAMESPACE:-}" ]; then
+    echo "$(basename "${BASH_SOURCE[0]}"): source it from run.sh, never on its own" >&2
+    return 1 2>/dev/null || exit 1
+fi
 scale_check=$win/tests/windows/wine_display_scale.exe
 desktop='HKCU\Control Panel\Desktop'
 substitutes='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes'

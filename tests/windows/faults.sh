@@ -4,6 +4,12 @@
 # Sourced by run.sh once its own checks are done: uses its helpers (start_radio, pass, fail,
 # winpath) and its Wine prefix. Starts its radios, then restarts the Wine session so that its
 # device manager maps their COM ports (and only theirs).
+# Wine runs here only inside run.sh's private mount namespace (unshare -m), in which every serial
+# device of the machine is covered by mount --bind /dev/null: refuse to run anywhere else.
+if [ -z "${TMX9_WINE_NAMESPACE:-}" ]; then
+    echo "$(basename "${BASH_SOURCE[0]}"): source it from run.sh, never on its own" >&2
+    return 1 2>/dev/null || exit 1
+fi
 
 # NAME | COMMAND | RADIO OPTIONS | TMX9CTL OPTIONS. As the Linux table: the same commands, faults
 # and figures.
