@@ -25,13 +25,14 @@ for row in "${rows[@]}"; do
     read -r dpi scale judged setting <<<"$row"
     # The screen keeps 1280x1024 of the window's own pixels at every scale, as a laptop would.
     rm -f "$scratch/display"
-    Xvfb -displayfd 3 -nolisten tcp -dpi "$dpi" \
+    Xvfb -displayfd 3 -nolisten tcp -noreset -dpi "$dpi" \
         -screen 0 "$((1280 * dpi / 96))x$((1024 * dpi / 96))x24" 3>"$scratch/display" \
         >"$scratch/xvfb.log" 2>&1 &
     xvfb=$!
     for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.05; done
     # Desktops publish their scale as Xft.dpi too, and Qt goes by it: Debian 13's Qt takes no
-    # other hint and would stay at 96 DPI on a bare X server.
+    # other hint and would stay at 96 DPI on a bare X server. (-noreset: otherwise the server
+    # forgets the resource when xrdb, its only client, leaves.)
     DISPLAY=":$(head -n1 "$scratch/display")" xrdb -nocpp -merge <<<"Xft.dpi: $dpi"
     user=()
     [ "$setting" = - ] || user=("$setting")
