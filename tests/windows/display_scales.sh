@@ -18,7 +18,10 @@ if [ -f "$scale_check" ]; then
         wine reg add "$substitutes" /v "$face" /d "DejaVu Sans" /f >>"$work/scales.log" 2>&1
     done
     for dpi in 96 120 144 192; do
+        # Wine 10 fixes each monitor's scale when the session starts, from the system scale of
+        # that moment: a new scale needs a new session, as Windows asks to sign out for one.
         wine reg add "$desktop" /v LogPixels /t REG_DWORD /d "$dpi" /f >>"$work/scales.log" 2>&1
+        new_session
         out=$(WINEPATH="$(winpath "$qt/bin")" WINEQT_PLUGIN_PATH="$(winpath "$qt/plugins")" \
             TMX9_WINE_PORT=COM5 timeout 60 wine "$scale_check" 2>>"$work/scales.log" | tr -d '\r')
         rc=$?
@@ -34,6 +37,7 @@ if [ -f "$scale_check" ]; then
         fi
     done
     wine reg delete "$desktop" /v LogPixels /f >>"$work/scales.log" 2>&1
+    new_session
 else
     fail "the window at each display scale" "$scale_check is missing: build with tests on" "$reproduce"
 fi

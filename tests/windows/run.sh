@@ -124,25 +124,30 @@ else
     echo "$wine_version: the pseudo-terminals as they are"
 fi
 
+# new_session: ends Wine's session and starts another, as signing out and in does on Windows.
+# Wine's device manager maps the COM ports it is given (and the serial devices it finds, all
+# hidden here) when a session starts. Wine still maps COM1 to /dev/ttyS0 (which is /dev/null
+# here): drop every link but ours, naming them in $removed. Emptying COM1..COM4 in the registry
+# is no cure: Wine then gives /dev/ttyS0 the next free name.
+new_session() {
+    wineserver -k
+    wineserver -w
+    wineserver -p 2>/dev/null
+    wineboot >>"$work/wineboot.log" 2>&1
+    removed=$(cd "$WINEPREFIX/dosdevices" && for l in com*; do
+        case $l in com5 | com6 | com7) ;; *) echo -n "$l->$(readlink "$l") " && rm -f "$l" ;; esac
+    done)
+}
+
 started=$SECONDS
-# One prefix and one server for the run. Wine's device manager maps the COM ports it is given
-# (and the serial devices it finds, all hidden here) when its session starts: so map the radios,
-# then start the session again.
+# One prefix and one server at a time for the run: map the radios, then start the session again.
 wineserver -p 2>/dev/null
 wineboot -i >"$work/wineboot.log" 2>&1
 for n in 5 6 7; do
     pty_var=com${n}_pty
     wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "${!pty_var:-}" /f >>"$work/wineboot.log" 2>&1
 done
-wineserver -k
-wineserver -w
-wineserver -p 2>/dev/null
-wineboot >>"$work/wineboot.log" 2>&1
-# Wine still maps COM1 to /dev/ttyS0 (which is /dev/null here): drop every link but ours. Emptying
-# COM1..COM4 in the registry is no cure: Wine then gives /dev/ttyS0 the next free name.
-removed=$(cd "$WINEPREFIX/dosdevices" && for l in com*; do
-    case $l in com5 | com6 | com7) ;; *) echo -n "$l->$(readlink "$l") " && rm -f "$l" ;; esac
-done)
+new_session
 links=$(cd "$WINEPREFIX/dosdevices" && for l in com*; do [ -L "$l" ] && echo -n "$l->$(readlink "$l") "; done)
 [ "$links" = "com5->$com5_pty com6->$com6_pty com7->$com7_pty " ] &&
     pass "Wine's only COM ports are the radios' (removed: ${removed:-none}; $((SECONDS - started)) s)" ||
