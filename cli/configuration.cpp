@@ -59,6 +59,25 @@ QStringList undecodedFields(const Configuration &configuration)
     return keys;
 }
 
+QStringList frequenciesOutOfRange(const Configuration &configuration)
+{
+    QStringList keys;
+    const QStringList &frequencies = configuration.settings.frequencies;
+    for (int channel = 0; channel < frequencies.size(); ++channel) {
+        if (!tmx9::normalizeFrequency(frequencies.at(channel)))
+            keys << frequencyName(channel);
+    }
+    return keys;
+}
+
+QString uncheckedNote(const Comparison &comparison)
+{
+    return comparison.unchecked.isEmpty()
+               ? QString()
+               : QStringLiteral("; not checked, an older radio does not report them: %1")
+                     .arg(comparison.unchecked.join(QStringLiteral(", ")));
+}
+
 Comparison compareConfiguration(const tmx9::RadioSettings &expected, const Configuration &readBack,
                                 const QString &expectedAs)
 {

@@ -19,6 +19,10 @@ std::optional<Configuration> decodeConfiguration(const QByteArray &parameterLine
 // radio's modulation is never reported, and is not listed.
 QStringList undecodedFields(const Configuration &configuration);
 
+// Profile keys of the frequencies the radio reports outside what a profile may hold (200.0000 to
+// 500.0000 MHz): "frequencies[3] (channel 3)".
+QStringList frequenciesOutOfRange(const Configuration &configuration);
+
 struct Comparison
 {
     QStringList differences; // "key: wrote \"X\", radio reports \"Y\"" (`expectedAs` "wrote")
@@ -30,5 +34,8 @@ struct Comparison
 // cannot report is not compared but listed as unchecked.
 Comparison compareConfiguration(const tmx9::RadioSettings &expected, const Configuration &readBack,
                                 const QString &expectedAs = QStringLiteral("wrote"));
+
+// "; not checked, an older radio does not report them: modulation", or nothing.
+QString uncheckedNote(const Comparison &comparison);
 
 } // namespace tmx9ctl

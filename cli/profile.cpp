@@ -1,5 +1,6 @@
 #include "profile.h"
 
+#include "messages.h"
 #include "registers.h"
 
 #include <QJsonArray>
@@ -7,6 +8,8 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QRegularExpression>
+#include <QSet>
+#include <QVector>
 
 namespace tmx9ctl {
 
@@ -17,9 +20,67 @@ using tmx9::RadioSettings;
 
 using tmx9::kChannelCount;
 
-QString quoted(const QString &text)
+// Per-entry problems listed at most: a list of millions must not print millions of lines.
+constexpr int kMaxListedEntries = 10;
+
+// What a text that differs from an option or a frequency only by white space is told.
+QString whiteSpaceNote(const QString &text)
 {
-    return QLatin1Char('"') + text + QLatin1Char('"');
+    return text.trimmed() != text ? QStringLiteral(" (spaces or line breaks around it: texts are "
+                                                   "taken exactly)")
+                                  : QString();
+}
+
+// Keys that stand twice in one object (JSON takes the last one silently), each named once.
+// `json` is already known to parse.
+QStringList duplicateKeys(const QByteArray &json)
+{
+    struct Level
+    {
+        bool object;
+        QSet<QString> keys;
+    };
+    QVector<Level> levels;
+    QStringList found;
+    bool keyNext = false;
+    for (int i = 0; i < json.size(); ++i) {
+        switch (json.at(i)) {
+        case '{':
+            levels.append(Level{true, {}});
+            keyNext = true;
+            break;
+        case '[':
+            levels.append(Level{false, {}});
+            keyNext = false;
+            break;
+        case '}':
+        case ']':
+            levels.removeLast();
+            keyNext = false;
+            break;
+        case ',':
+            keyNext = !levels.isEmpty() && levels.last().object;
+            break;
+        case '"': {
+            int end = i + 1;
+            while (end < json.size() && json.at(end) != '"')
+                end += json.at(end) == '\\' ? 2 : 1;
+            if (keyNext) {
+                const QByteArray literal = '[' + json.mid(i, end - i + 1) + ']';
+                const QString key = QJsonDocument::fromJson(literal).array().at(0).toString();
+                if (levels.last().keys.contains(key) && !found.contains(key))
+                    found << key;
+                levels.last().keys.insert(key);
+                keyNext = false;
+            }
+            i = end;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return found;
 }
 
 QString typeName(const QJsonValue &value)
@@ -78,8 +139,8 @@ bool checkOption(const QJsonObject &object, const ProfileOption &option, RadioSe
     }
     const QString text = value.toString();
     if (!texts.contains(text, Qt::CaseSensitive)) {
-        *problems << QStringLiteral("%1: %2 is not one of %3 (exact case)")
-                         .arg(option.key, quoted(text), choices);
+        *problems << QStringLiteral("%1: %2 is not one of %3 (exact case)%4")
+                         .arg(option.key, quoted(text), choices, whiteSpaceNote(text));
         return false;
     }
     settings->*option.member = text;
@@ -103,32 +164,49 @@ void checkFrequencies(const QJsonObject &object, RadioSettings *settings, QStrin
                          .arg(key)
                          .arg(list.size());
 
-    // Plain decimal notation, at most four decimals: what the window lets a person type.
-    static const QRegularExpression plain(QStringLiteral("^[0-9]+(\\.[0-9]{1,4})?$"));
+    // Plain decimal notation, at most four decimals: what the window lets a person type, and
+    // nothing around it (\\z: "$" would let a final line break through).
+    static const QRegularExpression plain(QStringLiteral("\\A[0-9]+(\\.[0-9]{1,4})?\\z"));
     QStringList frequencies;
+    int unlisted = 0;
     for (int channel = 0; channel < list.size(); ++channel) {
         const QJsonValue entry = list.at(channel);
         const QString name = frequencyName(channel);
+        const int before = problems->size();
+        const auto listed = [&] {
+            if (problems->size() - before > 0 && channel >= kMaxListedEntries) {
+                problems->removeLast();
+                ++unlisted;
+            }
+        };
         if (!entry.isString()) {
             *problems << QStringLiteral("%1: expected a text such as \"454.0500\", got %2")
                              .arg(name, typeName(entry));
+            listed();
             continue;
         }
         const QString text = entry.toString();
         if (!plain.match(text).hasMatch()) {
             *problems << QStringLiteral("%1: %2 is not a frequency in MHz with at most four "
-                                        "decimals, such as \"454.0500\"")
-                             .arg(name, quoted(text));
+                                        "decimals, such as \"454.0500\"%3")
+                             .arg(name, quoted(text), whiteSpaceNote(text));
+            listed();
             continue;
         }
         const auto normalized = tmx9::normalizeFrequency(text);
         if (!normalized) {
             *problems << QStringLiteral("%1: %2 is outside 200.0000 to 500.0000 MHz")
                              .arg(name, quoted(text));
+            listed();
             continue;
         }
         frequencies << *normalized;
     }
+    if (unlisted > 0)
+        *problems << QStringLiteral("%1: %2 more wrong entries after the first %3, not listed")
+                         .arg(key)
+                         .arg(unlisted)
+                         .arg(kMaxListedEntries);
     settings->frequencies = frequencies;
 }
 
@@ -203,13 +281,15 @@ QStringList readProfile(const QByteArray &json, RadioSettings *settings)
         return {QStringLiteral("expected a JSON object { ... } holding the settings")};
 
     const QJsonObject object = document.object();
+    QStringList problems;
+    for (const QString &key : duplicateKeys(json))
+        problems << QStringLiteral("%1: given twice; a key may stand once").arg(quoted(key));
     QStringList known;
     for (const ProfileOption &option : profileOptions())
         known << option.key;
     known << QLatin1String(kFrequenciesKey) << QLatin1String(kSerialNumberKey)
           << QLatin1String(kFirmwareVersionKey);
 
-    QStringList problems;
     for (const QString &key : object.keys()) {
         if (!known.contains(key))
             problems << QStringLiteral("%1: unknown key; the keys are %2")

@@ -32,6 +32,9 @@ struct ProfileOption
 // The eight options in the window's order (modulation first, work mode last).
 const std::array<ProfileOption, 8> &profileOptions();
 
+// A profile is well under 1 KiB; a larger file is no profile, and is refused before it is parsed.
+inline constexpr qint64 kMaxProfileBytes = 1 << 20;
+
 inline constexpr char kFrequenciesKey[] = "frequencies";
 inline constexpr char kSerialNumberKey[] = "serialNumber";
 inline constexpr char kFirmwareVersionKey[] = "firmwareVersion";
@@ -46,7 +49,9 @@ QStringList airBaudRatesOf(const QString &modulation);
 QByteArray profileJson(const Configuration &configuration);
 
 // Checks a whole profile. Empty when it can be written; `settings` then holds it, frequencies
-// in their four-decimal form. Otherwise one message per problem, each naming its field.
+// in their four-decimal form. Otherwise one message per problem, each naming its field, with
+// what the profile holds shown as printable() shows it. Texts are taken exactly: white space
+// around a value, or a key given twice, is refused.
 QStringList readProfile(const QByteArray &json, tmx9::RadioSettings *settings);
 
 } // namespace tmx9ctl

@@ -118,7 +118,7 @@ std::optional<RadioLink::Found> RadioLink::search(const QVector<int> &rates, int
             if (answer_.channelTable)
                 lastSent_.invalidate();
             trace_.note(QStringLiteral("a radio answered at %1 baud").arg(rates.at(i)), tag_);
-            return Found{rates.at(i), *answer_.parameters};
+            return Found{rates.at(i), *answer_.parameters, answer_.channelTable};
         }
     }
     trace_.note(QStringLiteral("no radio answered at any rate"), tag_);

@@ -61,6 +61,7 @@ public:
     {
         int baud = 0;
         QByteArray parameters;
+        std::optional<QByteArray> channelTable; // when it came within the wait as well
     };
     std::optional<Found> search(const QVector<int> &rates, int waitMs);
 

@@ -57,8 +57,21 @@ void Trace::write(const QString &line)
 
 void Trace::put(const QString &line)
 {
-    file_.write(line.toUtf8() + '\n');
-    file_.flush();
+    const QByteArray bytes = line.toUtf8() + '\n';
+    if ((file_.write(bytes) != bytes.size() || !file_.flush()) && failure_.isEmpty())
+        failure_ = file_.errorString();
+}
+
+bool Trace::failed() const
+{
+    const QMutexLocker lock(&mutex_);
+    return !failure_.isEmpty();
+}
+
+QString Trace::failure() const
+{
+    const QMutexLocker lock(&mutex_);
+    return failure_;
 }
 
 } // namespace tmx9ctl

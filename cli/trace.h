@@ -20,6 +20,9 @@ class Trace
 public:
     bool open(const QString &path, QString *error);
     bool isActive() const { return file_.isOpen(); }
+    // A write to the file failed (a full disk, /dev/full): the trace is incomplete.
+    bool failed() const;
+    QString failure() const;
 
     void note(const QString &text, const QString &tag = {});     // "-- text"
     void sent(const QByteArray &bytes, const QString &tag = {}); // written to the radio
@@ -36,7 +39,8 @@ private:
 
     QFile file_;
     QElapsedTimer clock_;
-    QMutex mutex_;
+    mutable QMutex mutex_;
+    QString failure_;
 };
 
 } // namespace tmx9ctl

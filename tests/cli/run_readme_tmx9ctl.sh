@@ -9,6 +9,8 @@ source=$(cd "$1" && pwd)
 bin=$(cd "$(dirname "$2")" && pwd)
 sim=$3
 scratch=$(mktemp -d)
+# Backups of what the manual's writes overwrite go here, never into the user's folder.
+export XDG_DATA_HOME=$scratch/data
 radios=()
 cleanup() {
     for pid in "${radios[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done

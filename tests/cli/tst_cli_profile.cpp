@@ -37,6 +37,13 @@ QByteArray changed(const QString &key, const QJsonValue &value)
     return QJsonDocument(profile).toJson();
 }
 
+// The valid profile with `key` given once more, first, holding `json`.
+QString withDuplicate(const QString &key, const QString &json)
+{
+    return QString::fromUtf8(QJsonDocument(validProfile()).toJson())
+        .replace(0, 1, QStringLiteral("{\n    \"%1\": %2,").arg(key, json));
+}
+
 } // namespace
 
 class CliProfileTest : public QObject
@@ -87,6 +94,43 @@ private slots:
         QTest::newRow("broken JSON") << "raw" << QJsonValue("{\n \"power\": \"H\",\n}")
                                      << "not valid JSON: object is missing after a comma at line 3";
         QTest::newRow("a list") << "raw" << QJsonValue("[]") << "expected a JSON object";
+        // Texts are taken exactly; JSON would let the last of two keys win silently.
+        QTest::newRow("a line break after a frequency")
+            << "frequencies[3]" << QJsonValue("454.0500\n")
+            << f3 + "\"454.0500\\u000A\" is not a frequency in MHz with at most four decimals, "
+                    "such as \"454.0500\" (spaces or line breaks around it";
+        QTest::newRow("a space before an option")
+            << "power" << QJsonValue(" H")
+            << "power: \" H\" is not one of H, L (exact case) (spaces";
+        QTest::newRow("a key twice")
+            << "raw" << QJsonValue(withDuplicate("power", "\"H\"")) << "\"power\": given twice";
+        QTest::newRow("a list twice")
+            << "raw" << QJsonValue(withDuplicate("frequencies", "[\"1\"]"))
+            << "\"frequencies\": given twice";
+        QTest::newRow("a key twice, spelt otherwise")
+            << "raw" << QJsonValue(withDuplicate("p\\u006fwer", "\"H\""))
+            << "\"power\": given twice";
+        // A profile must not be able to make a message say something else on a terminal.
+        QTest::newRow("escape sequences")
+            << "power" << QJsonValue("\u001b[2K\rprofile OK, written\u202e")
+            << "power: \"\\u001B[2K\\u000Dprofile OK, written\\u202E\" is not one of H, L";
+    }
+
+    // A list of any length costs one line, and a few lines for its first entries.
+    void longListIsRefusedInAFewLines()
+    {
+        QJsonObject profile = validProfile();
+        QJsonArray list;
+        for (int entry = 0; entry < 100000; ++entry)
+            list.append("x");
+        profile.insert("frequencies", list);
+        const QStringList problems = tmx9ctl::readProfile(QJsonDocument(profile).toJson(), nullptr);
+        QCOMPARE(problems.first(),
+                 QStringLiteral("frequencies: expected ten frequencies (channels 0 to 9), got "
+                                "100000"));
+        QCOMPARE(problems.size(), 12);
+        QCOMPARE(problems.last(), QStringLiteral("frequencies: 99990 more wrong entries after the "
+                                                 "first 10, not listed"));
     }
 
     void validation()

@@ -1,21 +1,26 @@
 // tmx9ctl against simulated radios on pseudo-terminals, run in-process on the test's thread.
+#include "backup.h"
 #include "ctlrun.h"
 #include "exitstatus.h"
 #include "portlist.h"
 #include "profile.h"
 #include "tmx9ctl.h"
 
-#include "pseudoterminal.h"
 #include "describe.h"
+#include "frames.h"
+#include "pseudoterminal.h"
 #include "registers.h"
 #include "responses.h"
 #include "simoptions.h"
 #include "simradio.h"
 #include "statefile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -93,6 +98,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
+        // Backups of what the writes overwrite go here, however the test is run.
+        qputenv("XDG_DATA_HOME", dir_.filePath("data").toLocal8Bit());
         // No test may list, let alone open, a port of this machine.
         serialports::setCandidateSource([] { return QStringList(); });
     }
@@ -111,12 +118,28 @@ private slots:
                  QJsonValue("AB1234"));
         const QString path = file("read.json", read.out.toUtf8());
 
+        const QByteArray targetRecords = target->channelRecords();
         const CtlResult written = ctl({"write", "--port", target->slavePath(), path});
         // Its rate, 38400, goes last, on its own (this radio hears the link's 115200 as well).
-        QCOMPARE(written.out, target->slavePath() + ": written, acknowledged and verified; the "
-                                                    "radio now speaks 38400 baud\n");
+        QCOMPARE(written.outWithoutBackups(),
+                 target->slavePath() + ": written, acknowledged and verified; the radio now "
+                                       "speaks 38400 baud\n");
         QCOMPARE(planBytes(target->settings()), planBytes(someSettings()));
         QCOMPARE(target->serialNumber(), QStringLiteral("SN0001")); // read only
+
+        // What it held before is kept, and puts it back exactly: the radio then reads as the
+        // backup, byte for byte, and holds the same channel records.
+        QCOMPARE(written.backups().size(), 1);
+        QVERIFY(written.backups().first().contains("/SN0001-"));
+        QFile backup(written.backups().first());
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        const CtlResult restored =
+            ctl({"write", "--port", target->slavePath(), written.backups().first()});
+        QVERIFY2(restored.status == 0, qPrintable(restored.text()));
+        QCOMPARE(ctl({"read", "--port", target->slavePath(), "--json"}).out.toUtf8(),
+                 backup.readAll());
+        QCOMPARE(target->channelRecords(), targetRecords);
+        QCOMPARE(planBytes(target->settings()), planBytes(tmx9::defaultSettings()));
 
         // Back onto the radio it came from: nothing changes.
         const QByteArray block = source->parameterBlock();
@@ -212,6 +235,7 @@ private slots:
             << QByteArray(good).replace("\"TX\"", "\"tx\"").replace("\"H\"", "\"h\"") << 2;
         QTest::newRow("not JSON") << QByteArray("power = H\n") << 1;
         QTest::newRow("no such file") << QByteArray() << 0;
+        QTest::newRow("over 1 MiB") << QByteArray(tmx9ctl::kMaxProfileBytes + 1, ' ') << 0;
     }
 
     void invalidProfileSendsNothing()
@@ -232,7 +256,7 @@ private slots:
         QVERIFY(result.err.endsWith("nothing was sent to any radio\n") ||
                 result.err.endsWith("cannot read the profile: No such file or directory; "
                                     "nothing was sent\n"));
-        QTest::qWait(150);
+        QTest::qWait(150); // a window in which nothing may arrive
         QVERIFY(first->traffic().isEmpty() && second->traffic().isEmpty());
     }
 
@@ -307,8 +331,9 @@ private slots:
             QVERIFY(result.err.contains("currentChannel: wrote \"0\", radio reports \"5\"; "
                                         "frequencies[5] (channel 5): wrote \"459.0500\", radio "
                                         "reports \"400.0000\""));
-        QCOMPARE(result.out, radios[0]->slavePath() + ": written, acknowledged and verified\n" +
-                                 radios[2]->slavePath() + ": written, acknowledged and verified\n");
+        QCOMPARE(result.outWithoutBackups(),
+                 radios[0]->slavePath() + ": written, acknowledged and verified\n" +
+                     radios[2]->slavePath() + ": written, acknowledged and verified\n");
         QCOMPARE(planBytes(radios[2]->settings()), planBytes(tmx9::defaultSettings()));
     }
 
@@ -345,8 +370,10 @@ private slots:
         }) << 0 << "";
         QTest::newRow("read: 9600 baud pace")
             << "read" << with([](Faults &f) { f.paceBaud = 9600; }) << 0 << "";
+        // The write path itself: without the read that backs a radio up first.
         QTest::newRow("write: silent")
-            << "write" << with([](Faults &f) { f.silent = true; }) << 6 << "did not acknowledge";
+            << "write --no-backup" << with([](Faults &f) { f.silent = true; }) << 6
+            << "did not acknowledge";
         QTest::newRow("write: no ack")
             << "write" << with([](Faults &f) { f.noAck = true; }) << 6 << "did not acknowledge";
         QTest::newRow("write: ack after the plan")
@@ -355,8 +382,16 @@ private slots:
             << "write" << with([](Faults &f) { f.closeOnWriteFrame = 1; }) << 3
             << "failed during the exchange (the device went away)";
         QTest::newRow("write: stray bytes")
-            << "write" << with([](Faults &f) { f.strayBytes = "\x55"; }) << 5
+            << "write --no-backup" << with([](Faults &f) { f.strayBytes = "\x55"; }) << 5
             << "acknowledged, but the read-back failed";
+        // A radio that cannot be read first is not written: what it holds would be lost unseen.
+        QTest::newRow("write, backup: silent")
+            << "write" << with([](Faults &f) { f.silent = true; }) << 8
+            << "cannot read the radio before writing, so what it holds would be lost unseen: no "
+               "answer within 3000 ms";
+        QTest::newRow("default, backup: stray bytes")
+            << "default" << with([](Faults &f) { f.strayBytes = "\x55"; }) << 8
+            << "; nothing was sent to it (--no-backup writes without a backup)";
         QTest::newRow("write: fragments") << "write" << with([](Faults &f) {
             f.fragmentBytes = 3;
             f.fragmentGapMs = 2;
@@ -375,15 +410,20 @@ private slots:
         QVERIFY(radio);
         radio->setFaults(faults);
         const QString path = radio->slavePath(); // gone once a fault closes the line
-        QStringList arguments{command, "--port", path};
-        if (command == QLatin1String("write"))
+        QStringList arguments = command.split(' ') + QStringList{"--port", path};
+        if (command.startsWith("write"))
             arguments << profileFile(someSettings());
         const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == status, qPrintable(result.text()));
-        QCOMPARE(result.errLines().size(), status == 0 ? 0 : 1);
-        QVERIFY2(result.err.startsWith(path + ": ") == (status != 0) &&
+        QStringList errLines = result.errLines();
+        if (command.endsWith("--no-backup"))
+            QVERIFY(errLines.takeFirst().startsWith("tmx9ctl: no backup (--no-backup)"));
+        QCOMPARE(errLines.size(), status == 0 ? 0 : 1);
+        QVERIFY2(errLines.join('\n').startsWith(path + ": ") == (status != 0) &&
                      result.err.contains(message),
                  qPrintable(result.err));
+        if (status == tmx9ctl::BackupFailed)
+            QCOMPARE(radio->receivedLines().size(), 1); // the read request, nothing else
     }
 
     // A peer that answers the read request with bytes but never a line end, as a radio at
@@ -453,15 +493,18 @@ private slots:
         QCOMPARE(sent, arrived);
         // The profile's serial rate, 38400, is not the link's: it goes in a pass of its own.
         QCOMPARE(sentWhat,
-                 (QStringList{"-- first pass", "parameter frame", "parameter frame",
+                 (QStringList{"read request", "-- first pass", "parameter frame", "parameter frame",
                               "channel table frame", "channel table frame", "SET AIRBT 19200",
                               "SET FSK", "SET FSK", "read request", "-- second pass",
                               "parameter frame", "parameter frame", "read request"}));
         QCOMPARE(receivedWhat.count("write ack"), 6);
         RadioSettings first = someSettings();
         first.serialBaud = "115200";
-        QCOMPARE(sent.at(0).toHex(), tmx9::parameterFrameHex(first).toLatin1().toLower());
-        QCOMPARE(sent.at(8).toHex(), tmx9::parameterFrameHex(someSettings()).toLatin1().toLower());
+        QCOMPARE(sent.at(1).toHex(), tmx9::parameterFrameHex(first).toLatin1().toLower());
+        QCOMPARE(sent.at(9).toHex(), tmx9::parameterFrameHex(someSettings()).toLatin1().toLower());
+        // The first answer is the read that backs the radio up, before anything is written.
+        QCOMPARE(receivedWhat.mid(0, 2),
+                 (QStringList{"parameter response N=69", "channel table response"}));
         QCOMPARE(receivedWhat.mid(receivedWhat.size() - 2),
                  (QStringList{"parameter response N=69", "channel table response"}));
     }
@@ -613,6 +656,20 @@ private slots:
         QCOMPARE(saved.parameterBlock(), (*source)->parameterBlock());
         QCOMPARE(saved.channelRecords(), (*source)->channelRecords());
 
+        // The trace alone reads as the radio did, with no port opened.
+        const QString tracedPort = (*source)->slavePath();
+        const CtlResult direct = ctl({"read", "--port", tracedPort, "--json"});
+        const QStringList fromTrace{"read", "--from-trace", dir_.filePath("recorded.txt"),
+                                    "--json"};
+        QCOMPARE(ctl(fromTrace + QStringList{"--port", tracedPort}).text(), direct.text());
+        const CtlResult anyPort = ctl(fromTrace);
+        if (ports == 1)
+            QCOMPARE(anyPort.text(), direct.text());
+        else
+            QVERIFY2(anyPort.status == tmx9ctl::UsageError &&
+                         anyPort.err.contains("holds reads of several ports: "),
+                     qPrintable(anyPort.text()));
+
         if (crLfLater) {
             Faults crLf;
             crLf.crLfInParameters = crLf.crLfInChannelTable = true;
@@ -649,6 +706,171 @@ private slots:
         readTraced(renamed, dir_.filePath("renamed.txt"));
         QVERIFY(receivedIn(dir_.filePath("renamed.txt"))
                     .contains(tmx9sim::parameterResponse(renamed.parameterBlock())));
+    }
+
+    void backups_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("kept");  // backups of the radio in the folder afterwards
+        QTest::addColumn<int>("reads"); // read requests before the first write frame
+        QTest::newRow("the user's folder") << QStringList{} << 0 << 1 << 1;
+        QTest::newRow("--backup-dir") << QStringList{"--backup-dir", "DIR/b"} << 0 << 1 << 1;
+        QTest::newRow("--baud auto: the search read it")
+            << QStringList{"--backup-dir", "DIR/b", "--baud", "auto"} << 0 << 1 << 1;
+        QTest::newRow("no folder can be made")
+            << QStringList{"--backup-dir", "DIR/file/b"} << int(tmx9ctl::BackupFailed) << 0 << 1;
+        QTest::newRow("--no-backup") << QStringList{"--no-backup"} << 0 << 0 << 0;
+        QTest::newRow("the newest 20 are kept")
+            << QStringList{"--backup-dir", "DIR/full"} << 0 << tmx9ctl::kKeptBackups << 1;
+    }
+
+    void backups()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(int, kept);
+        QFETCH(int, reads);
+        QTemporaryDir dir;
+        QFile(dir.filePath("file")).open(QIODevice::WriteOnly);
+        QDir(dir.path()).mkpath("full");
+        for (int day = 1; day <= 25; ++day) // older ones, and one of another radio
+            QFile(dir.filePath("full/" + tmx9ctl::backupFileName(day == 1 ? "SN0002" : "SN0001",
+                                                                 QDateTime({2026, 1, day}, {}))))
+                .open(QIODevice::WriteOnly);
+        const bool full = options.contains("DIR/full");
+        options.replaceInStrings(QRegularExpression("^DIR"), dir.path());
+        const QString folder =
+            options.contains("--backup-dir")
+                ? options.at(options.indexOf("--backup-dir") + 1)
+                : QString::fromLocal8Bit(qgetenv("XDG_DATA_HOME")) + "/tmx9-config/backups";
+        const QStringList before = QDir(folder).entryList({"SN0001-*.json"});
+
+        auto radio = startRadio();
+        QVERIFY(radio);
+        const CtlResult result =
+            ctl(QStringList{"default", "--port", radio->slavePath()} + options);
+        QVERIFY2(result.status == status, qPrintable(result.text()));
+        const QStringList after =
+            QDir(folder).entryList({"SN0001-*.json"}, QDir::Files, QDir::Name);
+        QCOMPARE(after.size(), full ? kept : qMin(before.size() + kept, tmx9ctl::kKeptBackups));
+        QCOMPARE(result.backups().size(), status == 0 ? kept ? 1 : 0 : 0);
+        if (!result.backups().isEmpty())
+            QCOMPARE(QFileInfo(result.backups().first()).fileName(), after.last());
+        QCOMPARE(QDir(dir.filePath("full")).entryList({"SN0002-*"}).size(), 1);
+        QCOMPARE(result.err.contains("no backup (--no-backup)"), options.contains("--no-backup"));
+
+        int requests = 0;
+        for (const auto &line : radio->receivedLines()) {
+            if (line.bytes.startsWith("$$RJ"))
+                break;
+            requests += line.bytes + "\r\n" == tmx9::readRequest();
+        }
+        QCOMPARE(requests, reads);
+        QCOMPARE(radio->receivedLines().size() > 1, status == 0);
+    }
+
+    // What the radio holds, but a profile cannot: shown, saved, and status 5.
+    void readFlagsWhatAProfileCannotHold_data()
+    {
+        QTest::addColumn<int>("record"); // the channel record changed, -1: none
+        QTest::addColumn<QByteArray>("digits");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("a negative frequency")
+            << 3 << QByteArray("-454050")
+            << "frequencies outside 200.0000 to 500.0000 MHz for frequencies[3] (channel 3)";
+        QTest::newRow("above 500 MHz")
+            << 0 << QByteArray("9999999")
+            << "frequencies outside 200.0000 to 500.0000 MHz for frequencies[0] (channel 0)";
+    }
+
+    void readFlagsWhatAProfileCannotHold()
+    {
+        QFETCH(int, record);
+        QFETCH(QByteArray, digits);
+        QFETCH(QString, message);
+        auto radio = startRadio();
+        QVERIFY(radio);
+        QByteArray records = radio->channelRecords();
+        records.replace(record * tmx9::kRecordSize, tmx9::kRecordSize, digits);
+        QVERIFY(radio->setChannelRecords(records));
+        const QString out = dir_.filePath("flagged.json");
+        const CtlResult result = ctl({"read", "--port", radio->slavePath(), "--out", out});
+        QVERIFY2(result.status == tmx9ctl::Undecodable && result.err.contains(message),
+                 qPrintable(result.text()));
+        QVERIFY(QFileInfo::exists(out));
+        QCOMPARE(ctl({"check", "--port", radio->slavePath(), out}).status,
+                 int(tmx9ctl::InvalidProfile));
+    }
+
+    void traceThatCannotBeWritten()
+    {
+        auto radio = startRadio();
+        QVERIFY(radio);
+        const CtlResult result =
+            ctl({"read", "--port", radio->slavePath(), "--trace", "/dev/full"});
+        QVERIFY2(result.status == tmx9ctl::UsageError, qPrintable(result.text()));
+        QVERIFY(result.out.contains("Serial number"));
+        QVERIFY(result.err.startsWith("tmx9ctl: cannot write the trace /dev/full: "));
+    }
+
+    // Ports whose thread the system refuses are reported as failed; tmx9ctl neither hangs nor
+    // reports a port twice.
+    void portsWithoutAThread()
+    {
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("the address sanitizer reserves more address space than the limit leaves");
+#endif
+        auto radio = startRadio();
+        QVERIFY(radio);
+        QStringList ports{radio->slavePath()};
+        for (int n = 0; n < 300; ++n)
+            ports << QStringLiteral("/nonexistent/p%1").arg(n);
+        QStringList arguments{"-c", "ulimit -v 300000; exec \"$0\" \"$@\"", TMX9CTL, "default",
+                              "--no-backup"};
+        for (const QString &port : ports)
+            arguments << "--port" << port;
+        QProcess ctl;
+        ctl.start("bash", arguments);
+        QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, 120000);
+        QCOMPARE(ctl.exitCode(), int(tmx9ctl::PortUnavailable));
+        const QString all =
+            QString::fromUtf8(ctl.readAllStandardOutput() + ctl.readAllStandardError());
+        QVERIFY(all.contains("cannot start a thread for this port"));
+        QVERIFY(!all.contains("QThread::start"));
+        for (const QString &port : ports)
+            QCOMPARE(all.count(QRegularExpression("^" + QRegularExpression::escape(port) + ": ",
+                                                  QRegularExpression::MultilineOption)),
+                     1);
+    }
+
+    void fromTraceRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("log");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        const QByteArray parameters =
+            tmx9::formatTraceLine(tmx9::Direction::FromRadio, 1000000,
+                                  tmx9sim::parameterResponse(QByteArray(69, '\x31')), "p")
+                .toUtf8();
+        QTest::newRow("a profile") << tmx9ctl::profileJson({tmx9::defaultSettings(), {}, {}}) << 2
+                                   << "no complete parameter response from the radio";
+        QTest::newRow("no channel table")
+            << "-- opened /dev/ttyUSB0 at 115200 baud\n" + parameters + '\n'
+            << 2 << "no complete channel table response from the radio";
+        QTest::newRow("no such file") << QByteArray() << 2 << "cannot read the log: ";
+    }
+
+    void fromTraceRefusals()
+    {
+        QFETCH(QByteArray, log);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        const QString path = log.isEmpty() ? dir_.filePath("none.txt") : file("log.txt", log);
+        const CtlResult result = ctl({"read", "--from-trace", path});
+        QVERIFY2(result.status == status && result.err.startsWith(path + ": " + message),
+                 qPrintable(result.text()));
+        QVERIFY(result.out.isEmpty());
     }
 
     void portsListsOnlyWhatOpens()
@@ -695,6 +917,31 @@ private slots:
         QTest::newRow("check, no-verify")
             << QStringList{"check", "--port", "P", "--no-verify", "p.json"};
         QTest::newRow("check, JSON") << QStringList{"check", "--port", "P", "--json", "p.json"};
+        // Nothing may be written over an input, nor sent to a radio as a trace.
+        QTest::newRow("trace over the profile")
+            << QStringList{"write", "--port", "P", "--trace", "PROFILE", "PROFILE"};
+        QTest::newRow("trace over the profile, another spelling")
+            << QStringList{"check", "--port", "P", "--trace", "DIR/./profile.json", "PROFILE"};
+        QTest::newRow("trace to the port") << QStringList{"read", "--port", "P", "--trace", "P"};
+        QTest::newRow("out over the trace")
+            << QStringList{"read", "--port", "P", "--trace", "DIR/t", "--out", "DIR/t"};
+        QTest::newRow("out over the log read")
+            << QStringList{"read", "--from-trace", "PROFILE", "--out", "PROFILE"};
+        QTest::newRow("a port and its alias")
+            << QStringList{"default", "--port", "P", "--port", "P//"};
+        QTest::newRow("a port and a link to it")
+            << QStringList{"default", "--port", "P", "--port", "DIR/link"};
+        QTest::newRow("empty port name") << QStringList{"read", "--port", ""};
+        QTest::newRow("backup-dir, no-backup")
+            << QStringList{"default", "--port", "P", "--backup-dir", "DIR", "--no-backup"};
+        QTest::newRow("backup-dir for read")
+            << QStringList{"read", "--port", "P", "--backup-dir", "DIR"};
+        QTest::newRow("from-trace with a baud rate")
+            << QStringList{"read", "--from-trace", "PROFILE", "--baud", "9600"};
+        QTest::newRow("from-trace, two ports")
+            << QStringList{"read", "--from-trace", "PROFILE", "--port", "A", "--port", "B"};
+        QTest::newRow("from-trace for write")
+            << QStringList{"write", "--port", "P", "--from-trace", "PROFILE", "PROFILE"};
     }
 
     void usageErrors()
@@ -702,13 +949,23 @@ private slots:
         QFETCH(QStringList, arguments);
         auto radio = startRadio();
         QVERIFY(radio);
+        const QString profile = profileFile(tmx9::defaultSettings());
+        QFile::link(radio->slavePath(), dir_.filePath("link"));
         arguments.replaceInStrings(QRegularExpression("^P$"), radio->slavePath());
+        arguments.replaceInStrings(QRegularExpression("^P//$"),
+                                   QString(radio->slavePath()).replace("/dev/", "/dev//"));
+        arguments.replaceInStrings("PROFILE", profile);
+        arguments.replaceInStrings(QRegularExpression("^DIR"), dir_.path());
         const CtlResult result = ctl(arguments);
-        QCOMPARE(result.status, int(tmx9ctl::UsageError));
+        QVERIFY2(result.status == tmx9ctl::UsageError, qPrintable(result.text()));
         QVERIFY(result.out.isEmpty() && result.errLines().size() == 1);
         QVERIFY(result.err.startsWith("tmx9ctl: "));
-        QTest::qWait(100);
+        QTest::qWait(100); // a window in which nothing may arrive
         QVERIFY(radio->traffic().isEmpty());
+        QFile written(profile);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), tmx9ctl::profileJson({tmx9::defaultSettings(), {}, {}}));
+        QFile::remove(dir_.filePath("link"));
     }
 };
 

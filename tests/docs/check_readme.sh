@@ -30,6 +30,7 @@ declare -A runBy=(
     ["tmx9ctl default --port /dev/ttyUSB0 --trace trace.txt"]=readme_tmx9ctl
     ["tmx9ctl detect --port /dev/ttyUSB0 --port /dev/ttyUSB1"]=readme_tmx9ctl
     ["tmx9ctl read --port /dev/ttyUSB0 --baud auto"]=readme_tmx9ctl
+    ["tmx9ctl read --from-trace trace.txt --out before.json"]=readme_tmx9ctl
     # The table is the first half of what --receiver prints.
     ["scripts/bench.sh"]=readme_benchmarks
     ["scripts/bench.sh --receiver"]=readme_benchmarks

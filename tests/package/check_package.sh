@@ -95,6 +95,12 @@ done
 grep -q -- 'Show the version' <<<"$(zcat "$root/usr/share/man/man1/tmx9ctl.1.gz")" ||
     fail "tmx9ctl.1 is not its --help"
 
+# Bash completes tmx9ctl where bash-completion looks, as it does from the build.
+completion=$root/usr/share/bash-completion/completions/tmx9ctl
+[ -f "$completion" ] || fail "no bash completion for tmx9ctl"
+bash "$source/tests/cli/check_completion.sh" "$completion" >"$scratch/completion.log" ||
+    { cat "$scratch/completion.log" >&2; fail "the packaged bash completion"; }
+
 # AppStream: valid, names the desktop entry, and shows the README's pictures.
 metainfo=("$root"/usr/share/metainfo/*.metainfo.xml)
 [ ${#metainfo[@]} -eq 1 ] && [ -f "${metainfo[0]}" ] || fail "expected one metainfo file: ${metainfo[*]}"
