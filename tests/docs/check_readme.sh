@@ -21,6 +21,9 @@ declare -A runBy=(
     ["scripts/make-pictures.sh"]=readme_pictures
     ["tmx9ctl read --port /dev/ttyUSB0 --trace trace.txt"]=readme_replay
     ["./run.sh --sim --replay trace.txt --link /tmp/tmx9"]=readme_replay
+    ["tmx9ctl write --port /dev/ttyUSB0 \"\$(ls ~/.local/share/tmx9-config/backups/SN0001-*.json | tail -n 1)\""]=readme_undo
+    ["tmx9ctl read --from-trace \"\$(ls ~/.local/share/tmx9-config/logs/*.log | tail -n 1)\" --out before.json"]=readme_undo
+    ["tmx9ctl write --port /dev/ttyUSB0 before.json"]=readme_undo
     # The tmx9ctl manual's commands run as written against simulated radios in those ports' place.
     ["tmx9ctl read --port /dev/ttyUSB0"]=readme_tmx9ctl
     ["tmx9ctl read --port /dev/ttyUSB0 --out radio.json"]=readme_tmx9ctl
