@@ -82,6 +82,10 @@ int main(int argc, char *argv[])
     radio.setRecordTraffic(false);
     if (!tmx9sim::applySimOptions(options, radio, &error))
         return fail(error);
+    if (options.stateSavedAsState())
+        std::fprintf(stderr,
+                     "tmx9-sim: --state with --replay saves the state, as --save-state FILE says "
+                     "better; --state alone reads a state file\n");
 
     QFile log;
     if (!options.quiet) {
@@ -93,6 +97,12 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("cannot write the log: %1").arg(log.errorString()));
         radio.setLogDevice(&log);
     }
+    // A run whose log misses lines would pass for one that went as logged: it ends at once.
+    QString logError;
+    QObject::connect(&radio, &tmx9sim::SimRadio::logFailed, &app, [&logError](const QString &why) {
+        logError = QStringLiteral("cannot write the log: %1").arg(why);
+        QCoreApplication::exit(1);
+    });
 
     if (!catchTerminationSignals(&error))
         return fail(error);
@@ -101,6 +111,8 @@ int main(int argc, char *argv[])
 
     if (!radio.start(&error))
         return fail(error);
+    if (!logError.isEmpty())
+        return fail(logError);
 
     if (!options.linkPath.isEmpty()) {
         // A link left behind by a run that was killed may be replaced; anything else may not.
@@ -120,8 +132,10 @@ int main(int argc, char *argv[])
     radio.stop();
     if (!options.linkPath.isEmpty())
         QFile::remove(options.linkPath);
-    if (!options.replayPath.isEmpty() && !options.statePath.isEmpty() &&
-        !tmx9sim::saveStateFile(options.statePath, radio.state(), &error))
+    if (!options.stateOutput().isEmpty() &&
+        !tmx9sim::saveStateFile(options.stateOutput(), radio.state(), &error))
         return fail(error);
+    if (!logError.isEmpty())
+        return fail(logError);
     return status;
 }
