@@ -53,19 +53,19 @@ QVector<PortEntry> parseTrace(const QByteArray &text)
     return entries;
 }
 
-QByteArray responseBody(const QByteArray &received, LineKind kind)
+std::optional<QByteArray> responseBody(const QByteArray &received, LineKind kind)
 {
     // One line: the receiver would cut a second CR LF off as a line of its own.
-    if (received.indexOf(kCrLf) != received.size() - 2 || received.size() < 2)
-        return {};
+    if (received.size() < 2 || received.indexOf(kCrLf) != received.size() - 2)
+        return std::nullopt;
     const QByteArray line = received.chopped(2);
     if (classify(line) != kind)
-        return {};
+        return std::nullopt;
     const int length =
         kind == LineKind::ChannelTable ? kTableRecords * kRecordSize : declaredLength(line);
     // Then the checksum, which is kept as it came: a wrong one is part of what happened.
     if (line.size() < kBodyOffset + length + 1)
-        return {};
+        return std::nullopt;
     return line.mid(kBodyOffset, length);
 }
 
@@ -74,7 +74,7 @@ QStringList recordedPorts(const QVector<PortEntry> &entries)
     QStringList ports;
     for (const PortEntry &line : entries) {
         if (isFromRadio(line) && !ports.contains(line.port) &&
-            !responseBody(line.entry.bytes, LineKind::Parameters).isEmpty())
+            responseBody(line.entry.bytes, LineKind::Parameters))
             ports << line.port;
     }
     return ports;
@@ -86,27 +86,30 @@ std::optional<Recording> lastRecording(const QVector<PortEntry> &entries, const 
     struct Found
     {
         QByteArray bytes;
-        int index = -1; // among the lines of its port from the radio
+        int at = -1;   // its line among all
+        int sent = -1; // lines the tool had sent on its port before it
     };
     Found parameters;
     QString parametersPort;
     QHash<QString, Found> channelTables; // the last one of each port
-    QHash<QString, int> received;        // lines from the radio, by port
-    for (const PortEntry &line : entries) {
-        if (!isFromRadio(line))
+    QHash<QString, int> sent;            // lines to the radio, by port
+    for (int at = 0; at < entries.size(); ++at) {
+        const PortEntry &line = entries.at(at);
+        if (!isFromRadio(line)) {
+            ++sent[line.port];
             continue;
-        const int number = received[line.port]++;
-        const QByteArray &bytes = line.entry.bytes;
-        if (!responseBody(bytes, LineKind::Parameters).isEmpty()) {
+        }
+        const Found found{line.entry.bytes, at, sent.value(line.port)};
+        if (responseBody(found.bytes, LineKind::Parameters)) {
             if (port.isNull() || line.port == port) {
-                parameters = {bytes, number};
+                parameters = found;
                 parametersPort = line.port;
             }
-        } else if (!responseBody(bytes, LineKind::ChannelTable).isEmpty()) {
-            channelTables[line.port] = {bytes, number};
+        } else if (responseBody(found.bytes, LineKind::ChannelTable)) {
+            channelTables[line.port] = found;
         }
     }
-    if (parameters.index < 0) {
+    if (parameters.at < 0) {
         *missing =
             port.isEmpty()
                 ? QStringLiteral("no complete parameter response from the radio")
@@ -117,8 +120,9 @@ std::optional<Recording> lastRecording(const QVector<PortEntry> &entries, const 
     Recording recording;
     recording.parameterResponse = parameters.bytes;
     recording.channelTableResponse = table.bytes;
-    // Only an answer to one read request tells the order.
-    recording.channelTableFirst = table.index >= 0 && table.index + 1 == parameters.index;
+    // Only the answer to one request tells the order: nothing sent between the two.
+    recording.channelTableFirst =
+        table.at >= 0 && table.sent == parameters.sent && table.at < parameters.at;
     recording.port = parametersPort;
     return recording;
 }

@@ -30,8 +30,8 @@ QVector<PortEntry> parseTrace(const QByteArray &text);
 
 // The body of a response of `kind` (Parameters or ChannelTable) when `received`, a line from the
 // radio as a trace keeps it, is all of one: its only CR LF at the end, and the whole body its
-// length byte says (140 bytes for a channel table) before its checksum. Empty otherwise.
-QByteArray responseBody(const QByteArray &received, LineKind kind);
+// length byte says (140 bytes for a channel table) before its checksum. nullopt otherwise.
+std::optional<QByteArray> responseBody(const QByteArray &received, LineKind kind);
 
 // Ports that have at least one complete parameter response from the radio, in the order they
 // first appear.

@@ -7,10 +7,10 @@ namespace tmx9sim {
 RadioState Recording::state() const
 {
     RadioState state;
-    state.setParameterBlock(tmx9::responseBody(parameterResponse, tmx9::LineKind::Parameters));
-    if (!channelTableResponse.isEmpty())
-        state.setChannelRecords(
-            tmx9::responseBody(channelTableResponse, tmx9::LineKind::ChannelTable));
+    state.setParameterBlock(
+        tmx9::responseBody(parameterResponse, tmx9::LineKind::Parameters).value_or(QByteArray()));
+    if (const auto records = tmx9::responseBody(channelTableResponse, tmx9::LineKind::ChannelTable))
+        state.setChannelRecords(*records);
     return state;
 }
 

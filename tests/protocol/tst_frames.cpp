@@ -368,6 +368,14 @@ void FramesTest::traceRecordings_data()
                                          fromRadio(last + last),
                                          fromRadio(table.left(100) + kCrLf)})
         << "" << first << table << false << usb0 << QStringList{usb0};
+    const QByteArray noRegisters = response(QByteArray("$$RI\xB1\x00", 6), QByteArray());
+    QTest::newRow("a parameter response of no registers")
+        << traceOf(ctlRead + QStringList{fromRadio(noRegisters)}) << "" << noRegisters << table
+        << true << usb0 << QStringList{usb0};
+    // The channel table of the read before tells nothing of the order.
+    QTest::newRow("a read without its channel table")
+        << traceOf(ctlRead + QStringList{toRadio(request), fromRadio(last)}) << "" << last << table
+        << false << usb0 << QStringList{usb0};
     QTest::newRow("no note names the port") << traceOf({fromRadio(first), fromRadio(table)}) << ""
                                             << first << table << false << "" << QStringList{""};
     QTest::newRow("the tool's own lines only")
