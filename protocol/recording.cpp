@@ -35,7 +35,7 @@ bool isFromRadio(const PortEntry &line)
 QVector<PortEntry> parseTrace(const QByteArray &text)
 {
     QVector<PortEntry> entries;
-    QString port;
+    QString port = QLatin1String(""); // empty, not null: a port that lastRecording can be asked for
     int start = 0;
     while (start < text.size()) {
         int end = text.indexOf('\n', start);

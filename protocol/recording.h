@@ -34,7 +34,7 @@ QVector<PortEntry> parseTrace(const QByteArray &text);
 std::optional<QByteArray> responseBody(const QByteArray &received, LineKind kind);
 
 // Ports that have at least one complete parameter response from the radio, in the order they
-// first appear.
+// first appear. Lines that no port was named for have the empty port, which is not null.
 QStringList recordedPorts(const QVector<PortEntry> &entries);
 
 struct Recording
