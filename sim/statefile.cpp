@@ -2,6 +2,7 @@
 
 #include "cappedfile.h"
 #include "codes.h"
+#include "jsonwords.h"
 #include "registers.h"
 
 #include <QJsonArray>
@@ -42,26 +43,6 @@ const SettingKey kSettingKeys[] = {
     {QLatin1String("workMode"), tmx9::Field::WorkMode},
 };
 
-QString kindOf(const QJsonValue &value)
-{
-    switch (value.type()) {
-    case QJsonValue::Bool:
-        return QStringLiteral("true or false");
-    case QJsonValue::Double:
-        return QStringLiteral("a number");
-    case QJsonValue::String:
-        return QStringLiteral("a text");
-    case QJsonValue::Array:
-        return QStringLiteral("a list");
-    case QJsonValue::Object:
-        return QStringLiteral("an object");
-    case QJsonValue::Null:
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QStringLiteral("null");
-}
-
 // Reads one key; every message begins with the key's name.
 class Reader
 {
@@ -77,7 +58,8 @@ public:
     bool text(const QString &key, const QJsonValue &value, QString *out)
     {
         if (!value.isString())
-            return fail(key, QStringLiteral("expected a text, got %1").arg(kindOf(value)));
+            return fail(key,
+                        QStringLiteral("expected a text, got %1").arg(tmx9::jsonKindName(value)));
         *out = value.toString();
         return true;
     }
@@ -97,6 +79,16 @@ public:
                                  .arg(maxBytes));
         *out = QByteArray::fromHex(text.toLatin1());
         return true;
+    }
+
+    // False when the block ends before register `end` - 1, which `key` writes.
+    bool blockHolds(const QString &key, const RadioState &state, int end)
+    {
+        const int size = state.parameterBlock().size();
+        return size >= end || fail(key, QStringLiteral("a parameter block of %1 bytes is too short "
+                                                       "for it (registers up to %2)")
+                                            .arg(size)
+                                            .arg(end - 1));
     }
 
     bool unknownKeys(const QString &where, const QJsonObject &object, const QStringList &known)
@@ -154,8 +146,9 @@ bool readFrequencies(Reader &reader, const QJsonValue &value, QStringList *frequ
 bool readSettings(Reader &reader, const QJsonValue &value, RadioState *state)
 {
     if (!value.isObject())
-        return reader.fail(kSettingsKey,
-                           QStringLiteral("expected an object, got %1").arg(kindOf(value)));
+        return reader.fail(
+            kSettingsKey,
+            QStringLiteral("expected an object, got %1").arg(tmx9::jsonKindName(value)));
     const QJsonObject object = value.toObject();
     QStringList known;
     for (const SettingKey &setting : kSettingKeys)
@@ -177,11 +170,8 @@ bool readSettings(Reader &reader, const QJsonValue &value, RadioState *state)
         !readFrequencies(reader, object.value(kFrequenciesKey), &settings.frequencies))
         return false;
 
-    if (state->parameterBlock().size() < kSettingsEnd)
-        return reader.fail(kSettingsKey, QStringLiteral("a parameter block of %1 bytes is too "
-                                                        "short for them (registers 7 to %2)")
-                                             .arg(state->parameterBlock().size())
-                                             .arg(kSettingsEnd - 1));
+    if (!reader.blockHolds(kSettingsKey, *state, kSettingsEnd))
+        return false;
     for (const SettingKey &setting : kSettingKeys) {
         const QString text = settings.*tmx9::settingOf(setting.field);
         const QStringList options = tmx9::optionTexts(setting.field);
@@ -215,11 +205,8 @@ bool readText(Reader &reader, const QString &key, const QJsonValue &value, int e
     QString text;
     if (!reader.text(key, value, &text))
         return false;
-    if (state->parameterBlock().size() < end)
-        return reader.fail(key, QStringLiteral("a parameter block of %1 bytes is too short for "
-                                               "it (registers up to %2)")
-                                    .arg(state->parameterBlock().size())
-                                    .arg(end - 1));
+    if (!reader.blockHolds(key, *state, end))
+        return false;
     (state->*set)(text);
     return true;
 }
