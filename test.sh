@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite twice, as built for use and with the sanitizers, then the
-# receiver fuzz target, then the Windows build and its tests under Wine. Installs what it needs
+# fuzz targets, then the Windows build and its tests under Wine. Installs what it needs
 # from Debian first. Exits non-zero if any part fails; every part runs all the same, so one run
 # reports everything.
 set -euo pipefail
@@ -34,16 +34,18 @@ ASAN_OPTIONS=detect_leaks=1 \
     TMX9_SOAK_CYCLES=60 TMX9_ROUNDTRIP_ROUNDS=20 \
     ctest --test-dir "$asan" --output-on-failure -j "$jobs" || failed+=("the suite with sanitizers")
 
-# The receiver fuzz target, a fixed number of inputs (needs clang with libFuzzer).
-part "Fuzzing the receiver"
+# Every reader of outside input fuzzed, a fixed number of inputs each (needs clang with
+# libFuzzer): the receiver, traces and window logs, state files, profiles. About five minutes on
+# two cores, their build included.
+part "Fuzzing the readers"
 if command -v clang++ >/dev/null; then
     fuzz="$here/build/fuzz"
     CC=clang CXX=clang++ cmake -S "$here" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DTMX9_FUZZ=ON -DTMX9_BUILD_BENCH=OFF
-    cmake --build "$fuzz" -j "$jobs" --target fuzz_receiver
+    cmake --build "$fuzz" -j "$jobs" --target fuzz_targets
     ctest --test-dir "$fuzz" --output-on-failure -L fuzz || failed+=("fuzzing")
 else
-    echo "clang++ not found: the fuzz target is skipped"
+    echo "clang++ not found: the fuzz targets are skipped"
 fi
 
 # The Windows build, its packages and the tests under Wine (scripts/windows.sh explains).

@@ -1,5 +1,6 @@
 #include "profile.h"
 
+#include "jsonwords.h"
 #include "messages.h"
 #include "registers.h"
 
@@ -83,27 +84,6 @@ QStringList duplicateKeys(const QByteArray &json)
     return found;
 }
 
-QString typeName(const QJsonValue &value)
-{
-    switch (value.type()) {
-    case QJsonValue::Null:
-        return QStringLiteral("null");
-    case QJsonValue::Bool:
-        return QStringLiteral("true or false");
-    case QJsonValue::Double:
-        return QStringLiteral("a number");
-    case QJsonValue::String:
-        return QStringLiteral("a text");
-    case QJsonValue::Array:
-        return QStringLiteral("a list");
-    case QJsonValue::Object:
-        return QStringLiteral("an object");
-    case QJsonValue::Undefined:
-        break;
-    }
-    return QStringLiteral("nothing");
-}
-
 // A JSON string literal, escaped as JSON requires; null for a null text.
 QByteArray jsonText(const QString &text)
 {
@@ -134,7 +114,7 @@ bool checkOption(const QJsonObject &object, const ProfileOption &option, RadioSe
     }
     if (!value.isString()) {
         *problems << QStringLiteral("%1: expected a text, one of %2; got %3")
-                         .arg(option.key, choices, typeName(value));
+                         .arg(option.key, choices, tmx9::jsonKindName(value));
         return false;
     }
     const QString text = value.toString();
@@ -154,8 +134,9 @@ void checkFrequencies(const QJsonObject &object, RadioSettings *settings, QStrin
     if (!value.isArray()) {
         *problems << QStringLiteral("%1: %2; expected a list of ten texts such as \"454.0500\", "
                                     "channels 0 to 9")
-                         .arg(key, value.isUndefined() ? QStringLiteral("missing")
-                                                       : QStringLiteral("got ") + typeName(value));
+                         .arg(key, value.isUndefined()
+                                       ? QStringLiteral("missing")
+                                       : QStringLiteral("got ") + tmx9::jsonKindName(value));
         return;
     }
     const QJsonArray list = value.toArray();
@@ -181,7 +162,7 @@ void checkFrequencies(const QJsonObject &object, RadioSettings *settings, QStrin
         };
         if (!entry.isString()) {
             *problems << QStringLiteral("%1: expected a text such as \"454.0500\", got %2")
-                             .arg(name, typeName(entry));
+                             .arg(name, tmx9::jsonKindName(entry));
             listed();
             continue;
         }

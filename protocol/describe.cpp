@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <limits>
+
 namespace tmx9 {
 
 QString describeLine(const QByteArray &raw)
@@ -78,9 +80,16 @@ std::optional<TraceEntry> parseTraceLine(const QString &line)
     const QRegularExpressionMatch match = layout.match(line);
     if (!match.hasMatch())
         return std::nullopt;
+    // A time past what nanoseconds in 64 bits hold is no time this program wrote.
+    constexpr qint64 kNsPerMs = 1000000;
+    constexpr qint64 kMaxMs = (std::numeric_limits<qint64>::max() - 999 * 1000) / kNsPerMs;
+    bool ok = false;
+    const qint64 ms = match.capturedRef(2).toLongLong(&ok);
+    if (!ok || ms > kMaxMs)
+        return std::nullopt;
     return TraceEntry{
         match.capturedRef(1) == QLatin1String("->") ? Direction::ToRadio : Direction::FromRadio,
-        match.capturedRef(2).toLongLong() * 1000000 + match.capturedRef(3).toLongLong() * 1000,
+        ms * kNsPerMs + match.capturedRef(3).toLongLong() * 1000,
         QByteArray::fromHex(match.captured(4).toLatin1()), match.captured(5), match.captured(6)};
 }
 

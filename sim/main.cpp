@@ -62,7 +62,8 @@ int main(int argc, char *argv[])
         "logs the traffic on standard error, one line per frame or text line: \"->\" to\n"
         "the radio or \"<-\" from it, milliseconds since start, the bytes in hex, and\n"
         "what they are (\"read request\", \"parameter response N=69\", \"write ack\",\n"
-        "\"SET FSK\"). Runs until Ctrl-C or SIGTERM, or until a fault closes the line.\n"
+        "\"SET FSK\"). Runs until Ctrl-C or SIGTERM, until a fault closes the line, or\n"
+        "until the log cannot be written (exit status 1).\n"
         "\n"
         "Example: tmx9-sim --link /tmp/tmx9, then open /tmp/tmx9 in any serial program\n"
         "at 115200 baud. Like a radio, it hears only its own serial rate, which a write\n"
@@ -82,6 +83,10 @@ int main(int argc, char *argv[])
     radio.setRecordTraffic(false);
     if (!tmx9sim::applySimOptions(options, radio, &error))
         return fail(error);
+    if (options.stateSavedAsState())
+        std::fprintf(stderr,
+                     "tmx9-sim: --state with --replay saves the state, as --save-state FILE says "
+                     "better; --state alone reads a state file\n");
 
     QFile log;
     if (!options.quiet) {
@@ -93,6 +98,12 @@ int main(int argc, char *argv[])
             return fail(QStringLiteral("cannot write the log: %1").arg(log.errorString()));
         radio.setLogDevice(&log);
     }
+    // A run whose log misses lines would pass for one that went as logged: it ends at once.
+    QString logError;
+    QObject::connect(&radio, &tmx9sim::SimRadio::logFailed, &app, [&logError](const QString &why) {
+        logError = QStringLiteral("cannot write the log: %1").arg(why);
+        QCoreApplication::exit(1);
+    });
 
     if (!catchTerminationSignals(&error))
         return fail(error);
@@ -101,6 +112,8 @@ int main(int argc, char *argv[])
 
     if (!radio.start(&error))
         return fail(error);
+    if (!logError.isEmpty())
+        return fail(logError);
 
     if (!options.linkPath.isEmpty()) {
         // A link left behind by a run that was killed may be replaced; anything else may not.
@@ -120,8 +133,10 @@ int main(int argc, char *argv[])
     radio.stop();
     if (!options.linkPath.isEmpty())
         QFile::remove(options.linkPath);
-    if (!options.replayPath.isEmpty() && !options.statePath.isEmpty() &&
-        !tmx9sim::saveStateFile(options.statePath, radio.state(), &error))
+    if (!options.stateOutput().isEmpty() &&
+        !tmx9sim::saveStateFile(options.stateOutput(), radio.state(), &error))
         return fail(error);
+    if (!logError.isEmpty())
+        return fail(logError);
     return status;
 }

@@ -13,7 +13,6 @@ namespace {
 using tmx9::Field;
 namespace reg = tmx9::reg;
 
-constexpr int kMaxBlockLength = 255;
 constexpr int kChannelRegister = tmx9::kChannelStartRegister;
 constexpr int kShownChannels = tmx9::kChannelCount;
 
@@ -185,7 +184,8 @@ bool RadioState::setSettings(const tmx9::RadioSettings &settings)
     else if (fsk)
         return false;
 
-    if (settings.frequencies.size() > kShownChannels)
+    if (settings.frequencies.size() > kShownChannels ||
+        block_.size() < reg::kWorkMode + data.size())
         return false;
     QByteArray records;
     for (const QString &frequency : settings.frequencies) {

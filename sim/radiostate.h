@@ -20,6 +20,7 @@ public:
     static constexpr int kRecordLength = tmx9::kRecordSize;
     static constexpr int kRecordCount = tmx9::kTableRecords;
     static constexpr int kChannelTableLength = kRecordLength * kRecordCount; // 140
+    static constexpr int kMaxBlockLength = 255; // what a response's length byte can say
 
     explicit RadioState(Firmware firmware = Firmware::New);
 
@@ -50,7 +51,8 @@ public:
     // The registers as the window would show them. Codes outside the tables give empty texts.
     tmx9::RadioSettings settings() const;
     // Stores the settings as the tool's write frames and modulation commands would. False, and
-    // nothing stored, when a text is not an option of its field or a frequency is out of range.
+    // nothing stored, when a text is not an option of its field, a frequency is out of range, or
+    // the block is too short to hold registers 7 to 19.
     bool setSettings(const tmx9::RadioSettings &settings);
 
     // The serial rate in bits per second that register 15 selects; 0 for a code the radio does

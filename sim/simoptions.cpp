@@ -1,5 +1,6 @@
 #include "simoptions.h"
 
+#include "fileroles.h"
 #include "replay.h"
 #include "simradio.h"
 #include "statefile.h"
@@ -16,6 +17,7 @@ const QString kFirmwareVersion = QStringLiteral("firmware-version");
 const QString kChannelTableFirst = QStringLiteral("channel-table-first");
 const QString kQuietCommands = QStringLiteral("quiet-commands");
 const QString kState = QStringLiteral("state");
+const QString kSaveState = QStringLiteral("save-state");
 const QString kReplay = QStringLiteral("replay");
 const QString kAnyBaud = QStringLiteral("any-baud");
 const QString kSilent = QStringLiteral("silent");
@@ -73,9 +75,13 @@ void addSimOptions(QCommandLineParser &parser)
         {kQuietCommands, QStringLiteral("Send no OK/ERROR lines after text commands.")},
         {kState,
          QStringLiteral("Start from the radio state in this JSON file (keys: firmware, "
-                        "parameterBlock, channelRecords, settings, serialNumber, "
-                        "firmwareVersion). Other options override it. With --replay: save the "
-                        "radio's state to this file instead, at start and at exit."),
+                        "parameterBlock, channelTable, settings, serialNumber, "
+                        "firmwareVersion). Other options override it. With --replay it means "
+                        "--save-state instead, as in earlier versions; not with both."),
+         QStringLiteral("FILE")},
+        {kSaveState,
+         QStringLiteral("Save the radio's state to this JSON file, in the form --state reads, at "
+                        "start and at exit (with what writes changed)."),
          QStringLiteral("FILE")},
         {kReplay,
          QStringLiteral("Be the radio a trace recorded (a tmx9ctl --trace file or the "
@@ -146,6 +152,7 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions *options, QStri
     if (parser.isSet(kFirmwareVersion))
         result.firmwareVersion = parser.value(kFirmwareVersion);
     result.statePath = parser.value(kState);
+    result.saveStatePath = parser.value(kSaveState);
     result.replayPath = parser.value(kReplay);
     result.channelTableFirst = parser.isSet(kChannelTableFirst);
     result.commandReplies = !parser.isSet(kQuietCommands);
@@ -183,6 +190,29 @@ bool readSimOptions(const QCommandLineParser &parser, SimOptions *options, QStri
 
 bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
 {
+    if (options.stateSavedAsState() && !options.saveStatePath.isEmpty()) {
+        *error = QStringLiteral("--state with --replay is where the state is saved, as "
+                                "--save-state says: give only --save-state");
+        return false;
+    }
+    QVector<OptionPath> paths;
+    const auto add = [&paths](const QString &option, const QString &path, FileRole role) {
+        if (!path.isEmpty())
+            paths.append({option, path, role});
+    };
+    add(QStringLiteral("--replay"), options.replayPath, FileRole::Read);
+    add(QStringLiteral("--state"), options.stateInput(), FileRole::Read);
+    add(options.saveStatePath.isEmpty() ? QStringLiteral("--state")
+                                        : QStringLiteral("--save-state"),
+        options.stateOutput(), FileRole::Written);
+    add(QStringLiteral("--log"), options.quiet ? QString() : options.logPath, FileRole::Written);
+    add(QStringLiteral("--link"), options.linkPath, FileRole::Link);
+    const QString conflict = sameFileConflict(paths);
+    if (!conflict.isEmpty()) {
+        *error = conflict;
+        return false;
+    }
+
     RadioState state = radio.state();
     Recording recording;
     if (!options.replayPath.isEmpty()) {
@@ -192,7 +222,8 @@ bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
         // What the recorded responses describe; an option below that changes it ends them.
         radio.setState(state);
         radio.setRecordedResponses(recording.parameterResponse, recording.channelTableResponse);
-    } else if (!options.statePath.isEmpty() && !loadStateFile(options.statePath, &state, error)) {
+    } else if (!options.stateInput().isEmpty() &&
+               !loadStateFile(options.stateInput(), &state, error)) {
         return false;
     }
     if (options.firmware)
@@ -206,8 +237,8 @@ bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error)
     radio.setCommandReplies(options.commandReplies);
     radio.setAnyBaud(options.anyBaud);
     radio.setFaults(options.faults);
-    return options.replayPath.isEmpty() || options.statePath.isEmpty() ||
-           saveStateFile(options.statePath, radio.state(), error);
+    return options.stateOutput().isEmpty() ||
+           saveStateFile(options.stateOutput(), radio.state(), error);
 }
 
 } // namespace tmx9sim

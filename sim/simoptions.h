@@ -15,7 +15,8 @@ class SimRadio;
 // What the tmx9-sim command line asks for.
 struct SimOptions
 {
-    QString statePath; // with replayPath: where the state is saved
+    QString statePath;     // read at start; with replayPath, where the state is saved instead
+    QString saveStatePath; // where the state is saved, at start and at exit
     QString replayPath;
     std::optional<Firmware> firmware;
     std::optional<QString> serialNumber;
@@ -27,6 +28,18 @@ struct SimOptions
     QString logPath; // empty: standard error
     bool quiet = false;
     QString linkPath;
+
+    // The state file read at start; none with replayPath.
+    QString stateInput() const { return replayPath.isEmpty() ? statePath : QString(); }
+    // --state with --replay: the spelling of --save-state that earlier versions knew.
+    bool stateSavedAsState() const { return !replayPath.isEmpty() && !statePath.isEmpty(); }
+    // Where the state is saved; empty: nowhere.
+    QString stateOutput() const
+    {
+        if (!saveStatePath.isEmpty())
+            return saveStatePath;
+        return stateSavedAsState() ? statePath : QString();
+    }
 };
 
 // Declares every option, with its help text.
@@ -36,8 +49,9 @@ void addSimOptions(QCommandLineParser &parser);
 // not usable.
 bool readSimOptions(const QCommandLineParser &parser, SimOptions *options, QString *error);
 
-// State file (or the trace to replay, then saved to the state file) first, then the options that
-// override it, then behaviour and faults.
+// Refuses any two paths that lead to one file that one of them writes, before anything is read;
+// then the state file (or the trace to replay) first, the options that override it, behaviour and
+// faults, and last the state is saved where stateOutput() says.
 bool applySimOptions(const SimOptions &options, SimRadio &radio, QString *error);
 
 } // namespace tmx9sim

@@ -330,7 +330,8 @@ void SimRadio::acknowledge(unsigned char startRegister)
         return;
     }
     ++delayedAcks_;
-    QTimer::singleShot(faults_.ackDelayMs, this, [this, ack, run = generation_] {
+    // Precise: a coarse timer may fire up to 5 % early, and the delay is a promise of at least.
+    QTimer::singleShot(faults_.ackDelayMs, Qt::PreciseTimer, this, [this, ack, run = generation_] {
         if (run != generation_)
             return;
         --delayedAcks_;
@@ -424,10 +425,14 @@ void SimRadio::writeLog(const QString &line)
 {
     if (!log_)
         return;
-    log_->write(line.toUtf8() + '\n');
+    const QByteArray bytes = line.toUtf8() + '\n';
     // Someone may be watching the log while the radio runs.
-    if (auto *file = qobject_cast<QFileDevice *>(log_))
-        file->flush();
+    auto *file = qobject_cast<QFileDevice *>(log_);
+    if (log_->write(bytes) == bytes.size() && (!file || file->flush()))
+        return;
+    const QString why = log_->errorString();
+    log_ = nullptr;
+    emit logFailed(why);
 }
 
 } // namespace tmx9sim

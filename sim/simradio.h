@@ -108,6 +108,7 @@ public:
     // Off: nothing is kept in memory (a long-running simulator).
     void setRecordTraffic(bool on) { recordTraffic_ = on; }
     // Human-readable log, one line per received unit and per sent chunk. Not owned; null: none.
+    // Once a line cannot be written, the log is dropped and logFailed() says why.
     void setLogDevice(QIODevice *device) { log_ = device; }
     // The clock of every timestamp: nanoseconds since the simulator was created.
     qint64 elapsedNs() const { return clock_.nsecsElapsed(); }
@@ -119,6 +120,7 @@ signals:
     void chunkSent(const QByteArray &chunk);
     void writeApplied(int startRegister, const QByteArray &data);
     void stopped();
+    void logFailed(const QString &why);
 
 private:
     void onReceived(const QByteArray &chunk);

@@ -13,7 +13,7 @@ constexpr double kBitsPerByte = 10.0; // start bit, 8 data bits, stop bit
 
 Transmitter::Transmitter(QObject *parent) : QObject(parent)
 {
-    clock_.start();
+    started_.start();
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &Transmitter::pump);
@@ -53,7 +53,7 @@ void Transmitter::pump()
 {
     pumping_ = true;
     while (!queue_.isEmpty()) {
-        const qint64 now = clock_.nsecsElapsed();
+        const qint64 now = clock_();
         if (headStartedNs_ < 0) {
             if (shape_.fragmentGapMs > 0 && lastPieceEndNs_ >= 0) {
                 const qint64 due = lastPieceEndNs_ + shape_.fragmentGapMs * kNsPerMs;

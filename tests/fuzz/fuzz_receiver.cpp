@@ -1,5 +1,6 @@
 // Feeds arbitrary bytes through the receiver as the window does: in chunks, line by line.
 #include "describe.h"
+#include "fuzzcheck.h"
 #include "receiver.h"
 
 #include <QByteArray>
@@ -8,18 +9,11 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 using namespace tmx9;
 
 namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 void handle(const QByteArray &line)
 {

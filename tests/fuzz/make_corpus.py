@@ -3,7 +3,7 @@
 Inputs the fuzzer once failed on are kept in the corpus beside these, as regression cases."""
 import pathlib
 
-HERE = pathlib.Path(__file__).resolve().parent / "corpus"
+HERE = pathlib.Path(__file__).resolve().parent / "corpus" / "receiver"
 CRLF = b"\r\n"
 
 
@@ -60,6 +60,6 @@ files = {
     "flood_then_response": b"x" * 5000 + fsk + fsk,
 }
 
-HERE.mkdir(exist_ok=True)
+HERE.mkdir(parents=True, exist_ok=True)
 for name, data in files.items():
     (HERE / (name + ".bin")).write_bytes(data)

@@ -1,4 +1,5 @@
-# cmake -DFUZZER=... -DCORPUS=... [-DRUNS=n] -P run_fuzz.cmake
+# cmake -DFUZZER=... -DCORPUS=... [-DRUNS=n] [-DMAX_LEN=n] [-DSUPPRESSIONS=file] [-DFULL_STACKS=ON]
+#       -P run_fuzz.cmake
 #
 # The same commit must give the same verdict on every run, wherever the tree is cloned, so
 # everything the fuzzer's path depends on is pinned: its seed, Qt's hash seed, the address layout
@@ -6,13 +7,19 @@
 # environment or path whose length would shift the stack and heap), and no re-reading of the corpus
 # folder, which runs on a wall-clock interval. It runs beside the fuzzer, on a fresh copy of the
 # corpus: libFuzzer adds what it finds to the corpus folder, and the committed one stays as it is.
+# SUPPRESSIONS: LeakSanitizer's list of leaks that are Qt's, not ours. FULL_STACKS: allocations are
+# unwound through Qt's own frames, which have no frame pointers, so that a suppression can name the
+# Qt function that leaks; it costs several times the run's time.
 if(NOT RUNS)
     set(RUNS 200000)
 endif()
+if(NOT MAX_LEN)
+    set(MAX_LEN 8192)
+endif()
 get_filename_component(dir ${FUZZER} DIRECTORY)
 get_filename_component(name ${FUZZER} NAME)
-set(work ${dir}/corpus)
-set(artifacts ${dir}/artifacts)
+set(work ${dir}/${name}.corpus)
+set(artifacts ${dir}/${name}.artifacts)
 file(REMOVE_RECURSE ${work} ${artifacts})
 file(MAKE_DIRECTORY ${work} ${artifacts})
 file(GLOB seeds ${CORPUS}/*)
@@ -25,11 +32,20 @@ if(SETARCH)
 else()
     message(WARNING "setarch not found: address layout randomisation stays on, runs may differ")
 endif()
+set(environment QT_HASH_SEED=0)
+if(SUPPRESSIONS)
+    # Beside the fuzzer and named relatively: an absolute path would depend on the clone.
+    configure_file(${SUPPRESSIONS} ${dir}/lsan.supp COPYONLY)
+    list(APPEND environment LSAN_OPTIONS=suppressions=lsan.supp:print_suppressions=0)
+endif()
+if(FULL_STACKS)
+    list(APPEND environment ASAN_OPTIONS=fast_unwind_on_malloc=0)
+endif()
 
-# max_len above the receive cap, so that floods reach it.
 execute_process(
-    COMMAND ${ENV_PROGRAM} -i QT_HASH_SEED=0 ${fixed_layout} ./${name}
-            -runs=${RUNS} -seed=1 -max_len=8192 -reload=0 -artifact_prefix=artifacts/ corpus
+    COMMAND ${ENV_PROGRAM} -i ${environment} ${fixed_layout} ./${name}
+            -runs=${RUNS} -seed=1 -max_len=${MAX_LEN} -reload=0
+            -artifact_prefix=${name}.artifacts/ ${name}.corpus
     WORKING_DIRECTORY ${dir}
     RESULT_VARIABLE result)
 if(result EQUAL 0)
@@ -51,7 +67,8 @@ foreach(input ${found})
         string(APPEND dump "${at}:${row}\n")
         math(EXPR offset "${offset} + 64")
     endwhile()
-    message("fuzz_receiver failing input ${input} (${size} bytes):\n${dump}")
-    message("reproduce: cd ${dir} && env -i QT_HASH_SEED=0 ./${name} ${input}")
+    string(REPLACE ";" " " shown_environment "${environment}")
+    message("${name} failing input ${input} (${size} bytes):\n${dump}")
+    message("reproduce: cd ${dir} && env -i ${shown_environment} ./${name} ${input}")
 endforeach()
-message(FATAL_ERROR "fuzz_receiver failed (${result}); seed 1, ${RUNS} runs, corpus ${CORPUS}")
+message(FATAL_ERROR "${name} failed (${result}); seed 1, ${RUNS} runs, corpus ${CORPUS}")

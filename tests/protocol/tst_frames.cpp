@@ -1,6 +1,7 @@
 #include "describe.h"
 #include "frames.h"
 #include "plans.h"
+#include "recording.h"
 
 #include <QtTest>
 
@@ -23,6 +24,29 @@ QByteArray hexBytes(const char *hex)
     return QByteArray::fromHex(hex);
 }
 
+// A response as the radio sends it, CR LF included.
+QByteArray response(const QByteArray &header, const QByteArray &body)
+{
+    const QByteArray line = header + body;
+    return line + char(checksum(line)) + kCrLf;
+}
+
+// Traffic lines as tmx9ctl and the window write them.
+QString fromRadio(const QByteArray &bytes, const QString &tag = {})
+{
+    return tagTraceLine(
+        formatTraceLine(Direction::FromRadio, 167253000, bytes, describeLine(bytes)), tag);
+}
+QString toRadio(const QByteArray &bytes, const QString &tag = {})
+{
+    return tagTraceLine(formatTraceLine(Direction::ToRadio, 166375000, bytes, describeLine(bytes)),
+                        tag);
+}
+QByteArray traceOf(const QStringList &lines, const char *newline = "\n")
+{
+    return (lines.join(QLatin1String(newline)) + QLatin1String(newline)).toUtf8();
+}
+
 } // namespace
 
 class FramesTest : public QObject
@@ -40,6 +64,8 @@ private slots:
     void traceLineLayout();
     void traceLinesReadBack_data();
     void traceLinesReadBack();
+    void traceRecordings_data();
+    void traceRecordings();
 };
 
 void FramesTest::wireFrames_data()
@@ -232,6 +258,13 @@ void FramesTest::traceLinesReadBack_data()
                               << "";
     QTest::newRow("lower-case hex") << "->      1.000 ms  0d 0a  x" << false << ""
                                     << "";
+    // Nanoseconds in 64 bits end a little past 9223372036854 ms.
+    QTest::newRow("time past 64 bits of nanoseconds")
+        << "<- 9300000000000.000 ms  00  x" << false << ""
+        << "";
+    QTest::newRow("time past 64 bits of milliseconds")
+        << "<- 99999999999999999999.000 ms  00  x" << false << ""
+        << "";
 }
 
 // What a trace says can be read back: the replaying radio depends on it.
@@ -250,6 +283,132 @@ void FramesTest::traceLinesReadBack()
     // The times and bytes are the ones written, to the microsecond the layout keeps.
     const QString again = formatTraceLine(entry->direction, entry->timeNs, entry->bytes, summary);
     QCOMPARE(tagTraceLine(again, tag), line);
+}
+
+void FramesTest::traceRecordings_data()
+{
+    QTest::addColumn<QByteArray>("trace");
+    QTest::addColumn<QString>("port"); // asked for; empty: any
+    QTest::addColumn<QByteArray>("parameters");
+    QTest::addColumn<QByteArray>("channelTable");
+    QTest::addColumn<bool>("channelTableFirst");
+    QTest::addColumn<QString>("recordedPort"); // the recording's, or what is missing
+    QTest::addColumn<QStringList>("ports");
+
+    const QByteArray first = response("$$RI\xB1\x45", QByteArray(69, '1'));
+    const QByteArray last = response("$$RI\xB1\x45", QByteArray(69, '2'));
+    const QByteArray older = response("$$RI\xB1\x44", QByteArray(68, '3'));
+    const QByteArray table = response("$$RI\xB1\x8C", QByteArray(140, '4'));
+    const QByteArray request = readRequest();
+    const QString usb0 = QStringLiteral("/dev/ttyUSB0");
+    const QString usb1 = QStringLiteral("/dev/ttyUSB1");
+    const QStringList ctlRead{
+        "-- tmx9ctl read --port /dev/ttyUSB0 --trace trace.txt",
+        "-- read /dev/ttyUSB0",
+        "-- opened /dev/ttyUSB0 at 115200 baud, 8N1, no flow control",
+        toRadio(request),
+        fromRadio(first),
+        fromRadio(table),
+    };
+    const QStringList ctlEnd{"-- closed /dev/ttyUSB0", "-- exit status 0"};
+    // Two radios read at once: the notes and lines of each carry its port.
+    const QStringList twoPorts{
+        "-- tmx9ctl read --port /dev/ttyUSB0 --port /dev/ttyUSB1 --trace trace.txt",
+        "-- /dev/ttyUSB0: opened /dev/ttyUSB0 at 115200 baud, 8N1, no flow control",
+        "-- /dev/ttyUSB1: opened /dev/ttyUSB1 at 115200 baud, 8N1, no flow control",
+        toRadio(request, usb0),
+        toRadio(request, usb1),
+        fromRadio(first, usb0),
+        fromRadio(older, usb1),
+        fromRadio(table, usb0),
+        "-- /dev/ttyUSB0: closed /dev/ttyUSB0",
+        "-- /dev/ttyUSB1: closed /dev/ttyUSB1",
+    };
+    const QStringList windowHeader{
+        "-- tmx9-config 0.0.2",
+        "-- Debian GNU/Linux 12 (bookworm) (linux 6.1.0-18-amd64, x86_64), Qt 5.15.8",
+        "-- started 2024-03-25 09:14:03 UTC; times are milliseconds since then",
+    };
+
+    QTest::newRow("tmx9ctl, one port")
+        << traceOf(ctlRead + ctlEnd) << "" << first << table << false << usb0 << QStringList{usb0};
+    QTest::newRow("two reads: the last counts")
+        << traceOf(ctlRead + QStringList{toRadio(request), fromRadio(last), fromRadio(table)}) << ""
+        << last << table << false << usb0 << QStringList{usb0};
+    QTest::newRow("channel table first")
+        << traceOf(ctlRead.mid(0, 4) + QStringList{fromRadio(table), fromRadio(first)}) << ""
+        << first << table << true << usb0 << QStringList{usb0};
+    QTest::newRow("several ports: the last parameter response's")
+        << traceOf(twoPorts) << "" << older << QByteArray() << false << usb1
+        << QStringList{usb0, usb1};
+    QTest::newRow("several ports, one asked for")
+        << traceOf(twoPorts) << usb0 << first << table << false << usb0 << QStringList{usb0, usb1};
+    QTest::newRow("a port without a response")
+        << traceOf(twoPorts) << "COM9" << QByteArray() << QByteArray() << false
+        << "no complete parameter response from the radio on COM9" << QStringList{usb0, usb1};
+    // The window names a port only when it opens it; a session may open several in turn.
+    QTest::newRow("window log, two ports in turn")
+        << traceOf(windowHeader + QStringList{"-- opened ttyUSB0 at 115200 baud", toRadio(request),
+                                              fromRadio(first), fromRadio(table),
+                                              "-- closed ttyUSB0", "-- opened ttyUSB1 at 9600 baud",
+                                              toRadio(request), fromRadio(older),
+                                              "-- closed ttyUSB1"})
+        << "" << older << QByteArray() << false << "ttyUSB1" << QStringList{"ttyUSB0", "ttyUSB1"};
+    QTest::newRow("window log on Windows")
+        << traceOf(windowHeader + QStringList{"-- opened COM3 at 115200 baud", toRadio(request),
+                                              fromRadio(table), fromRadio(first)},
+                   "\r\n")
+        << "COM3" << first << table << true << "COM3" << QStringList{"COM3"};
+    // As the receiver cut them: at a CR LF in the body, or never ended.
+    QByteArray crLfInBody = last;
+    crLfInBody.replace(26, 2, kCrLf);
+    QTest::newRow("cut responses do not count")
+        << traceOf(ctlRead + QStringList{fromRadio(crLfInBody.left(28)),
+                                         fromRadio(crLfInBody.mid(28)), fromRadio(last.chopped(2)),
+                                         fromRadio(last + last),
+                                         fromRadio(table.left(100) + kCrLf)})
+        << "" << first << table << false << usb0 << QStringList{usb0};
+    const QByteArray noRegisters = response(QByteArray("$$RI\xB1\x00", 6), QByteArray());
+    QTest::newRow("a parameter response of no registers")
+        << traceOf(ctlRead + QStringList{fromRadio(noRegisters)}) << "" << noRegisters << table
+        << true << usb0 << QStringList{usb0};
+    // The channel table of the read before tells nothing of the order.
+    QTest::newRow("a read without its channel table")
+        << traceOf(ctlRead + QStringList{toRadio(request), fromRadio(last)}) << "" << last << table
+        << false << usb0 << QStringList{usb0};
+    QTest::newRow("no note names the port") << traceOf({fromRadio(first), fromRadio(table)}) << ""
+                                            << first << table << false << "" << QStringList{""};
+    QTest::newRow("the tool's own lines only")
+        << traceOf({toRadio(first), toRadio(table), "-- opened COM3 at 115200 baud"}) << ""
+        << QByteArray() << QByteArray() << false << "no complete parameter response from the radio"
+        << QStringList{};
+}
+
+// A trace or a window log gives back the radio it recorded: tmx9-sim --replay and
+// tmx9ctl read --from-trace both stand on this.
+void FramesTest::traceRecordings()
+{
+    QFETCH(QByteArray, trace);
+    QFETCH(QString, port);
+    QFETCH(QByteArray, parameters);
+    QFETCH(QByteArray, channelTable);
+    QFETCH(bool, channelTableFirst);
+    QFETCH(QString, recordedPort);
+    QFETCH(QStringList, ports);
+
+    const QVector<PortEntry> entries = parseTrace(trace);
+    QCOMPARE(recordedPorts(entries), ports);
+    QString missing;
+    const auto recording = lastRecording(entries, port.isEmpty() ? QString() : port, &missing);
+    QCOMPARE(bool(recording), !parameters.isEmpty());
+    if (!recording) {
+        QCOMPARE(missing, recordedPort);
+        return;
+    }
+    QCOMPARE(recording->parameterResponse.toHex(' '), parameters.toHex(' '));
+    QCOMPARE(recording->channelTableResponse.toHex(' '), channelTable.toHex(' '));
+    QCOMPARE(recording->channelTableFirst, channelTableFirst);
+    QCOMPARE(recording->port, recordedPort);
 }
 
 QTEST_APPLESS_MAIN(FramesTest)

@@ -1,6 +1,7 @@
 #include "rawclient.h"
 
 #include "receiver.h"
+#include "simradio.h"
 
 #include <QEventLoop>
 #include <QSocketNotifier>
@@ -134,6 +135,17 @@ bool RawClient::waitForLines(int count, int timeoutMs)
 bool RawClient::waitForHangUp(int timeoutMs)
 {
     return runUntil([&] { return hungUp_; }, timeoutMs);
+}
+
+bool RawClient::waitForAllSentBy(const tmx9sim::SimRadio &radio, int timeoutMs)
+{
+    QByteArray sent;
+    for (const tmx9sim::TrafficEntry &entry : radio.traffic()) {
+        if (entry.direction == tmx9sim::TrafficEntry::Direction::FromRadio)
+            sent += entry.bytes;
+    }
+    runUntil([&] { return received_.size() >= sent.size(); }, timeoutMs);
+    return received_ == sent;
 }
 
 void RawClient::idle(int ms)

@@ -8,6 +8,10 @@
 
 class QSocketNotifier;
 
+namespace tmx9sim {
+class SimRadio;
+}
+
 // The tool's end of the line, without the tool: opens the slave side raw and collects what the
 // radio sends, with the time each chunk was read. Waits run the event loop, so a simulator on
 // the same thread keeps working.
@@ -34,6 +38,10 @@ public:
     // Runs the event loop until `count` lines have arrived in all, or `timeoutMs` passed.
     bool waitForLines(int count, int timeoutMs = 2000);
     bool waitForHangUp(int timeoutMs = 2000);
+    // Runs the event loop until all that `radio` has sent (by its own record) has arrived; true
+    // when what arrived is exactly that. Once the radio has handled what was sent to it, nothing
+    // more is on its way then, unless it delays something on purpose.
+    bool waitForAllSentBy(const tmx9sim::SimRadio &radio, int timeoutMs = 2000);
     // Runs the event loop for this long, collecting.
     void idle(int ms);
 

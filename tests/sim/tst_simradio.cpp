@@ -57,12 +57,31 @@ int countKind(const QList<QByteArray> &lines, tmx9::LineKind kind)
     return count;
 }
 
-// The tool's own way of writing: each step's bytes, then its wait.
+// The tool's own way of writing: each step's bytes, then its wait, the plan's own timing.
 void runPlan(RawClient &client, const tmx9::TransmissionPlan &plan)
 {
     for (const tmx9::PlanStep &step : plan) {
         client.send(step.bytes);
         client.idle(step.waitMs);
+    }
+}
+
+// The bytes of all the pieces, as the radio reads them: each piece waits until the radio has
+// read the one before, so that they arrive apart.
+void sendApart(RawClient &client, const SimRadio &radio, const QList<QByteArray> &pieces)
+{
+    qint64 sent = 0;
+    for (const QByteArray &piece : pieces) {
+        client.send(piece);
+        sent += piece.size();
+        QTRY_VERIFY([&] {
+            qint64 read = 0;
+            for (const tmx9sim::TrafficEntry &entry : radio.traffic())
+                read += entry.direction == tmx9sim::TrafficEntry::Direction::ToRadio
+                            ? entry.bytes.size()
+                            : 0;
+            return read >= sent;
+        }());
     }
 }
 
@@ -126,7 +145,7 @@ void TestSimRadio::readAnswerDecodesToState()
 
     client.send(tmx9::readRequest());
     QVERIFY(client.waitForLines(2));
-    client.idle(50);
+    QVERIFY(client.waitForAllSentBy(radio));
     QCOMPARE(client.lines().size(), 2);
 
     const QByteArray parameters = client.lines().at(channelTableFirst ? 1 : 0);
@@ -194,7 +213,8 @@ void TestSimRadio::writePlansChangeState()
     RawClient client(radio.slavePath());
     QVERIFY(!plan.isEmpty());
     runPlan(client, plan);
-    client.idle(50);
+    QTRY_COMPARE(radio.receivedLines().size(), plan.size());
+    QVERIFY(client.waitForAllSentBy(radio));
 
     QCOMPARE(fieldsOf(radio.settings()), fieldsOf(after));
     QCOMPARE(uchar(radio.parameterBlock().at(65)), uchar(modulationRegister));
@@ -241,7 +261,9 @@ void TestSimRadio::framesNotApplied()
     const QByteArray records = radio.channelRecords();
 
     client.send(frame);
-    client.idle(200);
+    QTRY_COMPARE(radio.receivedLines().size(), 1);
+    // An answer would have left as the frame was handled.
+    QVERIFY(client.waitForAllSentBy(radio));
     QCOMPARE(client.received(), QByteArray());
     QCOMPARE(radio.parameterBlock(), block);
     QCOMPARE(radio.channelRecords(), records);
@@ -256,34 +278,44 @@ void TestSimRadio::framesNotApplied()
 
 void TestSimRadio::cutsFramesByLength_data()
 {
-    QTest::addColumn<QList<QByteArray>>("pieces");
-    QTest::addColumn<int>("gapMs");
+    QTest::addColumn<QList<QByteArray>>("pieces"); // each read by the radio apart
     QTest::addColumn<int>("acks");
     QTest::addColumn<int>("responses");
 
     const QByteArray crLfData = tmx9::buildWriteFrame(20, QByteArray("\r\n\r\n", 4));
     const QByteArray channels = QByteArray::fromHex(tmx9::kDefaultChannelTableHex);
     const QByteArray request = tmx9::readRequest();
+    const QByteArray write = tmx9::buildWriteFrame(0x07, QByteArray("\x31", 1));
+    // A write frame whose length byte says more, or less, than it holds; its checksum as sent.
+    const auto withLength = [&write](int length) {
+        QByteArray frame = write;
+        frame[5] = char(length);
+        frame[frame.size() - 3] = char(tmx9::checksum(frame.left(frame.size() - 3)));
+        return frame;
+    };
 
-    QTest::newRow("CR LF inside the data") << QList<QByteArray>{crLfData} << 0 << 1 << 0;
+    QTest::newRow("CR LF inside the data") << QList<QByteArray>{crLfData} << 1 << 0;
     QTest::newRow("frame in three pieces")
-        << QList<QByteArray>{channels.left(5), channels.mid(5, 40), channels.mid(45)} << 60 << 1
-        << 0;
+        << QList<QByteArray>{channels.left(5), channels.mid(5, 40), channels.mid(45)} << 1 << 0;
     QTest::newRow("two frames and a command in one piece")
-        << QList<QByteArray>{request + crLfData + QByteArray(tmx9::kSetFsk)} << 0 << 1 << 2;
+        << QList<QByteArray>{request + crLfData + QByteArray(tmx9::kSetFsk)} << 1 << 2;
     QTest::newRow("noise before a request")
-        << QList<QByteArray>{QByteArray("\x00\xFFxy\r", 5) + request} << 0 << 0 << 2;
+        << QList<QByteArray>{QByteArray("\x00\xFFxy\r", 5) + request} << 0 << 2;
     // A port closed mid-write leaves half a frame; the request after it must still be answered.
     QTest::newRow("truncated frame, then a request")
-        << QList<QByteArray>{channels.left(30), request} << 20 << 0 << 2;
+        << QList<QByteArray>{channels.left(30), request} << 0 << 2;
     QTest::newRow("truncated command, then a request")
-        << QList<QByteArray>{QByteArray("$$01SET FS"), request} << 0 << 0 << 2;
+        << QList<QByteArray>{QByteArray("$$01SET FS"), request} << 0 << 2;
+    // A wrong length byte must not take the next frame down with it.
+    QTest::newRow("length byte too long, then a frame")
+        << QList<QByteArray>{withLength(40) + write} << 1 << 0;
+    QTest::newRow("length byte too short, then a frame")
+        << QList<QByteArray>{withLength(1) + write} << 1 << 0;
 }
 
 void TestSimRadio::cutsFramesByLength()
 {
     QFETCH(QList<QByteArray>, pieces);
-    QFETCH(int, gapMs);
     QFETCH(int, acks);
     QFETCH(int, responses);
 
@@ -291,11 +323,9 @@ void TestSimRadio::cutsFramesByLength()
     radio.setCommandReplies(false);
     QVERIFY(radio.start());
     RawClient client(radio.slavePath());
-    for (const QByteArray &piece : pieces) {
-        client.send(piece);
-        client.idle(gapMs);
-    }
+    sendApart(client, radio, pieces);
     client.waitForLines(acks + responses, 1500);
+    // No more lines are to come: a fixed wait.
     client.idle(100);
 
     QCOMPARE(countKind(client.lines(), tmx9::LineKind::WriteAck), acks);
@@ -347,7 +377,7 @@ void TestSimRadio::textCommands()
     const int commands = command.count("\r\n");
     client.send(command);
     QVERIFY(client.waitForLines(commands));
-    client.idle(50);
+    QVERIFY(client.waitForAllSentBy(radio));
 
     QCOMPARE(client.lines().size(), commands);
     QVERIFY(client.lines().last().startsWith(reply));
@@ -410,7 +440,10 @@ void TestSimRadio::answersWaitForAClosedPort()
         radio.discardUnread();
 
     RawClient client(radio.slavePath());
-    client.idle(100);
+    if (linesOnReopen > 0)
+        QVERIFY(client.waitForLines(linesOnReopen));
+    else
+        client.idle(100); // nothing is to arrive: a fixed wait
     QCOMPARE(client.lines().size(), linesOnReopen);
 }
 
