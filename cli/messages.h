@@ -1,5 +1,7 @@
 #pragma once
 
+#include "printable.h"
+
 #include <QString>
 
 namespace tmx9ctl {
@@ -7,13 +9,6 @@ namespace tmx9ctl {
 class RadioLink;
 
 // Texts that more than one command says.
-
-// `text` with every control character, and every character that can move or recolour what a
-// terminal shows (escape sequences, bidirectional overrides), written as \u001B: a profile or a
-// radio must not be able to make a message say something else.
-QString printable(const QString &text);
-// printable() in double quotes.
-QString quoted(const QString &text);
 
 QString openMessage(const QString &error);
 QString lostMessage(const RadioLink &link);

@@ -1,7 +1,7 @@
 #include "profile.h"
 
 #include "jsonwords.h"
-#include "messages.h"
+#include "printable.h"
 #include "registers.h"
 
 #include <QJsonArray>
