@@ -1,8 +1,11 @@
 // tmx9ctl sends what the window sends for the same settings: the same bytes, in the same order,
-// with the same waits. Each is measured on the line, against its own simulated radio.
+// with the same waits; both equal the plan. Each is checked against its own simulated radio: the
+// waits as asked for at the sender, the bytes as the radio heard them.
 #include "codes.h"
 #include "frames.h"
+#include "linerecorder.h"
 #include "profile.h"
+#include "registers.h"
 #include "tmx9ctl.h"
 
 #include "messageboxwatcher.h"
@@ -12,6 +15,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using serialports::LineEvent;
+using serialports::LineRecorder;
 using tmx9::RadioSettings;
 using tmx9sim::SimRadio;
 
@@ -19,26 +24,39 @@ Q_DECLARE_METATYPE(RadioSettings)
 
 namespace {
 
-// The frames the radio received (CR LF restored), all bytes sent to it, and the frames' times.
+// The frames the radio received (CR LF restored), and all bytes sent to it.
 struct Line
 {
     QList<QByteArray> frames;
     QByteArray bytes;
-    QList<double> timesMs;
 };
 
 Line captured(const SimRadio &radio)
 {
     Line line;
-    for (const auto &entry : radio.receivedLines()) {
+    for (const auto &entry : radio.receivedLines())
         line.frames << entry.bytes + "\r\n";
-        line.timesMs << entry.timeNs / 1e6;
-    }
     for (const auto &entry : radio.traffic()) {
         if (entry.direction == tmx9sim::TrafficEntry::Direction::ToRadio)
             line.bytes += entry.bytes;
     }
     return line;
+}
+
+// What the window writes for the form it shows: the texts as its check rewrites them.
+tmx9::TransmissionPlan windowPlan(RadioSettings settings)
+{
+    if (settings.frequencies.isEmpty())
+        return tmx9::writeDefaultPlan();
+    for (QString &frequency : settings.frequencies)
+        frequency = tmx9::normalizeFrequency(frequency).value_or(frequency);
+    return tmx9::writeConfigPlan(settings);
+}
+
+int framesOf(const tmx9::TransmissionPlan &plan)
+{
+    return int(std::count_if(plan.begin(), plan.end(),
+                             [](const tmx9::PlanStep &step) { return !step.bytes.isEmpty(); }));
 }
 
 } // namespace
@@ -84,11 +102,16 @@ private slots:
     {
         QFETCH(RadioSettings, settings);
         const bool writeDefault = settings.frequencies.isEmpty();
+        const tmx9::TransmissionPlan plan = windowPlan(settings);
+        const QVector<LineEvent> planned = LineRecorder::planned(plan);
+        QVERIFY(framesOf(plan) >= 6);
+        LineRecorder line;
 
         // Both hear any rate, so that a row with another serial rate compares whole plans.
         SimRadio windowRadio;
         windowRadio.setAnyBaud(true);
         QVERIFY(windowRadio.start());
+        QVector<LineEvent> window;
         {
             MessageBoxWatcher boxes;
             WindowDriver driver;
@@ -107,12 +130,17 @@ private slots:
                 for (int n = 1; n <= 10; ++n)
                     driver.channelEdit(n)->setText(settings.frequencies.at(n - 1));
             }
+            line.clear();
             driver.click(writeDefault ? "open_port_4" : "open_port_3");
             QVERIFY(boxes.waitForCount(2));
             QCOMPARE(boxes.last().text, QStringLiteral("写入完成"));
-            // Closing the port drops what the window has not written yet.
-            QTest::qWait(150);
+            window = line.events();
+            // Every byte has left before the verdict; the radio reads them in its own time.
+            QTRY_COMPARE(windowRadio.receivedLines().size(), framesOf(plan));
         }
+        verifyPlanRun(window, plan);
+        if (QTest::currentTestFailed())
+            return;
 
         SimRadio cliRadio;
         cliRadio.setAnyBaud(true);
@@ -131,19 +159,28 @@ private slots:
                                        "--port",          cliRadio.slavePath(),
                                        "--baud",          settings.serialBaud,
                                        profile.fileName()};
+        line.clear();
         QCOMPARE(tmx9ctl::run(arguments, outStream, outStream), 0);
 
-        QTest::qWait(50);
-        const Line window = captured(windowRadio);
-        Line cli = captured(cliRadio);
-        // The read-back follows, 100 ms after the window's bytes.
-        QCOMPARE(cli.frames.takeLast(), tmx9::readRequest());
-        cli.bytes.chop(tmx9::readRequest().size());
-        QVERIFY(window.frames.size() >= 6);
-        QCOMPARE(cli.frames, window.frames);
-        QCOMPARE(cli.bytes, window.bytes);
-        verifyGaps(window.timesMs);
-        verifyGaps(cli.timesMs);
+        // The port settles as the window's does before its first write; then the plan; then,
+        // after the plans' own spacing, the read-back.
+        const QVector<LineEvent> cli = line.events();
+        const LineEvent settle{LineEvent::Kind::Waited, {}, tmx9::kFrameSpacingMs, {}, 0, 0};
+        const QVector<LineEvent> readBack = {
+            settle, {LineEvent::Kind::Sent, tmx9::readRequest(), 0, {}, 0, 0}};
+        QVERIFY2(cli.size() > planned.size() + 3 && cli.first() == settle &&
+                     cli.mid(planned.size() + 1, 2) == readBack,
+                 qPrintable(LineRecorder::describe(cli)));
+        verifyPlanRun(cli.mid(1, planned.size()), plan);
+        QCOMPARE(cli.mid(1, planned.size()), window);
+
+        QTRY_COMPARE(cliRadio.receivedLines().size(), framesOf(plan) + 1);
+        const Line onWindowLine = captured(windowRadio);
+        Line onCliLine = captured(cliRadio);
+        QCOMPARE(onCliLine.frames.takeLast(), tmx9::readRequest());
+        onCliLine.bytes.chop(tmx9::readRequest().size());
+        QCOMPARE(onCliLine.frames, onWindowLine.frames);
+        QCOMPARE(onCliLine.bytes, onWindowLine.bytes);
     }
 };
 
