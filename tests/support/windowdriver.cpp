@@ -150,6 +150,21 @@ PortTap::PortTap()
             [this] { bytes += serialPort->peek(serialPort->bytesAvailable()); });
 }
 
+void PortTap::follow(const tmx9sim::SimRadio &followed)
+{
+    disconnect(following);
+    radio = &followed;
+    sentSinceFollow = 0;
+    takenAtFollow = bytes.size();
+    following = connect(radio, &tmx9sim::SimRadio::chunkSent, this,
+                        [this](const QByteArray &chunk) { sentSinceFollow += chunk.size(); });
+}
+
+bool PortTap::caughtUp() const
+{
+    return radio && radio->unsentBytes() == 0 && bytes.size() - takenAtFollow >= sentSinceFollow;
+}
+
 double idleCpuMs(int ms)
 {
     const double before = processCpuMs();

@@ -10,6 +10,7 @@
 #include "linerecorder.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "simradio.h"
 
 class QRandomGenerator;
 
@@ -69,8 +70,18 @@ public:
     PortTap();
     const QByteArray &taken() const { return bytes; }
 
+    // Counts, from now on, what `radio` puts on the line and what the window takes.
+    void follow(const tmx9sim::SimRadio &radio);
+    // The window has taken all that the followed radio put on the line since follow(), and the
+    // radio holds nothing back: the line is quiet until something new is sent.
+    bool caughtUp() const;
+
 private:
     QByteArray bytes;
+    const tmx9sim::SimRadio *radio = nullptr;
+    QMetaObject::Connection following;
+    qint64 sentSinceFollow = 0;
+    qint64 takenAtFollow = 0;
 };
 // CPU time of the process over `ms` of idling in a blocking event loop, as the program idles.
 double idleCpuMs(int ms);
