@@ -1,12 +1,14 @@
 // tmx9ctl sends what the window sends for the same settings: the same bytes, in the same order,
 // with the same waits; both equal the plan. Each is checked against its own simulated radio: the
-// waits as asked for at the sender, the bytes as the radio heard them.
+// waits as asked for at the sender, the bytes as the radio heard them. And tmx9ctl's trace, laid
+// out by the window's traffic writer, tells when it cannot be written.
 #include "codes.h"
 #include "frames.h"
 #include "linerecorder.h"
 #include "profile.h"
 #include "registers.h"
 #include "tmx9ctl.h"
+#include "trace.h"
 
 #include "messageboxwatcher.h"
 #include "simradio.h"
@@ -181,6 +183,33 @@ private slots:
         onCliLine.bytes.chop(tmx9::readRequest().size());
         QCOMPARE(onCliLine.frames, onWindowLine.frames);
         QCOMPARE(onCliLine.bytes, onWindowLine.bytes);
+    }
+
+    // A trace that cannot be written says so, with the system's reason, and stops there.
+    void traceFile_data()
+    {
+        QTest::addColumn<QString>("path"); // "": a file of a temporary folder
+        QTest::addColumn<bool>("fails");
+        QTest::newRow("a file") << "" << false;
+        QTest::newRow("a full disk") << "/dev/full" << true;
+    }
+
+    void traceFile()
+    {
+        QFETCH(QString, path);
+        QFETCH(bool, fails);
+        QTemporaryDir dir;
+        if (path.isEmpty())
+            path = dir.filePath("trace.txt");
+        tmx9ctl::Trace trace;
+        QString error;
+        QVERIFY2(trace.open(path, &error), qPrintable(error));
+        QVERIFY(!trace.failed());
+        trace.note("first");
+        trace.sent(tmx9::readRequest());
+        QCOMPARE(trace.failed(), fails);
+        QCOMPARE(trace.failure().isEmpty(), !fails);
+        QCOMPARE(trace.isActive(), !fails);
     }
 };
 
