@@ -34,6 +34,11 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     // A coarse timer may fire up to 5% early and fail a read whose answer is still on its way.
     readTimer->setTimerType(Qt::PreciseTimer);
     connect(readTimer, &QTimer::timeout, this, &MainWindow::onTimeout);
+    // A device that vanishes (a pulled cable, a closed pseudo-terminal) leaves the port readable
+    // for ever, each read failing at once: the event loop would spin. Release the device then,
+    // but change nothing the user sees: the window does not notice a removed device, and the
+    // close click works as usual.
+    connect(&serialLine, &serialports::SerialEngine::lost, this, &MainWindow::releaseLostPort);
 
     refreshPortList();
 }

@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "plans.h"
+#include "serialengine.h"
 #include "sessionlog.h"
 
 class QComboBox;
@@ -64,12 +65,11 @@ private:
     void refreshPortList();
     void openPort();
     void closePort();
-    // Writes to the port, and records what was written.
-    void send(const QByteArray &bytes);
+    // Releases a port whose device has gone, unseen by the user.
+    void releaseLostPort();
     void handleLine(const QByteArray &line);
     void showParameters(const QByteArray &line);
     void showChannelTable(const QByteArray &line);
-    void runPlan(const tmx9::TransmissionPlan &plan);
     void showWriteVerdict();
     void showInformation(const QString &text);
 
@@ -79,4 +79,7 @@ private:
     QTimer *readTimer = nullptr;
     int rxHead = 0; // bytes of rxBuffer already consumed (dropped at the end of every receive)
     SessionLog sessionLog;
+    // The window does not notice a removed device: its waits keep their pace.
+    serialports::SerialEngine serialLine{*serialPort, &sessionLog,
+                                         serialports::SerialEngine::OnLoss::KeepPace};
 };

@@ -17,19 +17,14 @@ void MainWindow::on_open_port_2_clicked()
     readOk = false;
     readTimer->stop();
     readTimer->start(tmx9::kReadTimeoutMs);
-    send(tmx9::readRequest());
+    serialLine.send(tmx9::readRequest());
 }
 
 void MainWindow::Read_Date()
 {
-    const QByteArray chunk = serialPort->readAll();
-    sessionLog.received(chunk);
-    tmx9::appendReceived(rxBuffer, rxHead, chunk);
-    // Handling a line may open a modal box, and a nested run may then consume further lines; so
-    // the next line is always looked for from the current front, never from a saved position.
-    while (const auto line = tmx9::takeLine(rxBuffer, rxHead))
-        handleLine(*line);
-    tmx9::settle(rxBuffer, rxHead);
+    // Handling a line may open a modal box, and a nested run may then consume further lines; the
+    // engine looks for the next line from the buffer's current front, never from a saved position.
+    serialLine.receive(rxBuffer, rxHead, [this](const QByteArray &line) { handleLine(line); });
 }
 
 void MainWindow::handleLine(const QByteArray &line)
@@ -94,7 +89,7 @@ void MainWindow::onTimeout()
 
 void MainWindow::on_open_port_5_clicked()
 {
-    send(tmx9::kLogRadioInfo);
+    serialLine.send(tmx9::kLogRadioInfo);
 }
 
 void MainWindow::showInformation(const QString &text)

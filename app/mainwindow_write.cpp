@@ -1,7 +1,6 @@
 #include <QDebug>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QSerialPort>
 
 #include "displaytexts.h"
 #include "mainwindow.h"
@@ -32,7 +31,7 @@ void MainWindow::on_open_port_3_clicked()
 
     // Only an acknowledgement of this write may count for its verdict.
     writeOk = false;
-    runPlan(tmx9::writeConfigPlan(settings));
+    serialLine.runPlan(tmx9::writeConfigPlan(settings));
     showWriteVerdict();
 }
 
@@ -46,22 +45,8 @@ void MainWindow::on_open_port_4_clicked()
                   Field::SerialBaud, Field::Repeater, Field::WorkMode});
 
     writeOk = false;
-    runPlan(tmx9::writeDefaultPlan());
+    serialLine.runPlan(tmx9::writeDefaultPlan());
     showWriteVerdict();
-}
-
-void MainWindow::runPlan(const tmx9::TransmissionPlan &plan)
-{
-    for (const tmx9::PlanStep &step : plan) {
-        if (!step.bytes.isEmpty()) {
-            send(step.bytes);
-            // Hand the bytes to the system now: they leave on time, and the last command is not
-            // left in the port's buffer, where closing the port would discard it.
-            serialPort->flush();
-        }
-        if (step.waitMs > 0)
-            sleep(step.waitMs);
-    }
 }
 
 void MainWindow::showWriteVerdict()

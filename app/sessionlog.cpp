@@ -10,8 +10,6 @@
 #include <QSysInfo>
 
 #include "describe.h"
-#include "frames.h"
-#include "receiver.h"
 
 namespace {
 
@@ -40,83 +38,31 @@ QString SessionLog::defaultFolder()
 
 SessionLog::SessionLog(const QString &folder) : folder_(folder), off_(folder.isEmpty())
 {
-    clock_.start();
     started_ = QDateTime::currentDateTimeUtc();
+    if (!off_)
+        setSink([this](const QString &line) { return put(line); });
 }
 
 void SessionLog::portOpened(const QString &port, int baudRate)
 {
-    pending_.clear(); // the window starts afresh too
     note(QStringLiteral("opened %1 at %2 baud").arg(port).arg(baudRate));
-}
-
-void SessionLog::portNotOpened(const QString &port, const QString &error)
-{
-    note(QStringLiteral("cannot open %1: %2").arg(port, error));
 }
 
 void SessionLog::portClosed(const QString &port)
 {
-    flushPending();
     note(QStringLiteral("closed %1").arg(port));
 }
 
 void SessionLog::deviceGone(const QString &port)
 {
-    flushPending();
     note(QStringLiteral("%1 vanished; the port is released").arg(port));
 }
 
-void SessionLog::sent(const QByteArray &bytes)
-{
-    if (!off_)
-        put(tmx9::formatTraceLine(tmx9::Direction::ToRadio, clock_.nsecsElapsed(), bytes,
-                                  tmx9::describeLine(bytes)));
-}
-
-void SessionLog::received(const QByteArray &chunk)
-{
-    if (off_)
-        return;
-    pending_ += chunk;
-    int from = 0;
-    for (int end; (end = pending_.indexOf(tmx9::kCrLf, from)) >= 0; from = end + 2) {
-        const QByteArray line = pending_.mid(from, end + 2 - from);
-        put(tmx9::formatTraceLine(tmx9::Direction::FromRadio, clock_.nsecsElapsed(), line,
-                                  tmx9::describeLine(line)));
-    }
-    pending_.remove(0, from);
-    // The window gives up on so long a line as well.
-    if (pending_.size() > tmx9::kMaxPendingBytes)
-        flushPending();
-}
-
-void SessionLog::dropped(const QByteArray &bytes)
-{
-    if (!off_ && !bytes.isEmpty())
-        put(tmx9::formatTraceLine(tmx9::Direction::FromRadio, clock_.nsecsElapsed(), bytes,
-                                  QStringLiteral("waiting before the port was opened, dropped")));
-}
-
-void SessionLog::note(const QString &text)
-{
-    if (!off_)
-        put(tmx9::formatTraceNote(text));
-}
-
-void SessionLog::flushPending()
-{
-    if (!off_ && !pending_.isEmpty())
-        put(tmx9::formatTraceLine(tmx9::Direction::FromRadio, clock_.nsecsElapsed(), pending_,
-                                  tmx9::discardedSummary()));
-    pending_.clear();
-}
-
-void SessionLog::put(const QString &line)
+bool SessionLog::put(const QString &line)
 {
     // Once off, for good: a full log must not start another file.
     if (off_ || (!file_.isOpen() && !openFile()))
-        return;
+        return false;
     const QByteArray bytes = line.toUtf8() + kNewline;
     const QByteArray capNote =
         QByteArrayLiteral("-- the log ends here: it has reached 1 MiB, the most a session keeps") +
@@ -126,13 +72,14 @@ void SessionLog::put(const QString &line)
     // At once, so that a session that ends badly leaves what happened until then.
     if (file_.write(out) != out.size() || !file_.flush()) {
         giveUp(QStringLiteral("cannot write %1: %2").arg(file_.fileName(), file_.errorString()));
-        return;
+        return false;
     }
     written_ += out.size();
     if (full) {
         file_.close();
         off_ = true;
     }
+    return !off_;
 }
 
 bool SessionLog::openFile()
@@ -171,8 +118,7 @@ bool SessionLog::openFile()
             .arg(started_.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
     };
     for (const QString &text : header) {
-        put(tmx9::formatTraceNote(text));
-        if (off_)
+        if (!put(tmx9::formatTraceNote(text)))
             return false;
     }
     return true;

@@ -1,15 +1,13 @@
 #pragma once
 
 #include "plans.h"
+#include "serialengine.h"
 
 #include <QByteArray>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
 #include <QVector>
-#include <functional>
 #include <optional>
 
 namespace tmx9ctl {
@@ -36,8 +34,8 @@ public:
     bool setBaud(int baud, QString *error);
     int baud() const { return baud_; }
 
-    // The port failed while open (e.g. the device went away).
-    bool isLost() const { return lost_; }
+    // The port lost its device while open (the lost-port rule of serialports::portLost).
+    bool isLost() const { return engine_.isLost(); }
     QString lostReason() const { return lostReason_; }
 
     // Writes each step's bytes, then waits its time. Returns the write acknowledgements that
@@ -72,22 +70,21 @@ signals:
 
 private:
     void onReadyRead();
-    void onError(QSerialPort::SerialPortError error);
+    void onLost();
     void send(const QByteArray &bytes);
     void dropPending();
-    void waitUntil(const QDeadlineTimer &deadline, const std::function<bool()> &done);
 
     Trace &trace_;
     const QString tag_;
     QSerialPort port_;
+    serialports::SerialEngine engine_;
     int baud_ = 0;
     QByteArray received_;
     int head_ = 0;
     int acknowledgements_ = 0;
     ReadAnswer answer_;
-    bool lost_ = false;
     QString lostReason_;
-    QElapsedTimer lastSent_; // since the last bytes went out; invalid once they were answered
+    bool unanswered_ = false; // bytes went out that the radio has not answered yet
 };
 
 } // namespace tmx9ctl

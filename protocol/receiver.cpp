@@ -48,6 +48,15 @@ int endOfLastLine(const QByteArray &bytes, int from)
 // "$$" then, or it could pass for a response that the whole line would not have been.
 constexpr char kDiscardedTail = '\0';
 
+// The received bytes of bytes[from, to): a stand-in at the front is ours, not the radio's. (A zero
+// byte that the radio sent at the start of a line cannot be told from it; it is noise either way.)
+QByteArray receivedPart(const QByteArray &bytes, int from, int to)
+{
+    if (from < to && bytes.at(from) == kDiscardedTail)
+        ++from;
+    return bytes.mid(from, to - from);
+}
+
 unsigned char registerAt(const QByteArray &line, int length, int reg)
 {
     return reg < length ? static_cast<unsigned char>(line.at(6 + reg)) : 0x00;
@@ -83,8 +92,10 @@ const QByteArray kParameterHeader("$$RI\xB1", 5);
 
 } // namespace
 
-void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk)
+void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk, QByteArray *discarded)
 {
+    if (discarded)
+        discarded->clear();
     head = clampHead(bytes, head);
     const int oldSize = bytes.size();
     bytes.append(chunk);
@@ -106,6 +117,8 @@ void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk)
     if (bytes.size() - tail - terminatorStart <= kMaxPendingBytes)
         return;
 
+    if (discarded)
+        *discarded = receivedPart(bytes, tail, bytes.size() - terminatorStart);
     bytes.truncate(tail);
     bytes.append(kDiscardedTail);
     if (endsWithCr)
@@ -128,6 +141,15 @@ void settle(QByteArray &bytes, int &head)
     head = clampHead(bytes, head);
     bytes.remove(0, head);
     head = 0;
+}
+
+QByteArray dropUnterminated(QByteArray &bytes, int &head)
+{
+    head = clampHead(bytes, head);
+    const QByteArray received = receivedPart(bytes, head, bytes.size());
+    bytes.clear();
+    head = 0;
+    return received;
 }
 
 LineKind classify(const QByteArray &line)

@@ -22,7 +22,10 @@ inline constexpr int kMaxPendingBytes = 4096;
 // (a tail over the cap is discarded whole: the line it begins cannot be a frame). A zero byte
 // stands in for it, so the rest of that line cannot pass for a frame either; a final CR stays for
 // an LF in the next chunk. So a line of up to kMaxPendingBytes survives any chunking.
-void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk);
+// `discarded` (when given) gets the received bytes that were thrown away, for a traffic log: the
+// stand-in of an earlier discard is not among them.
+void appendReceived(QByteArray &bytes, int &head, const QByteArray &chunk,
+                    QByteArray *discarded = nullptr);
 
 // Cuts the bytes before the first CR LF at or after `head` and moves `head` past the CR LF.
 // nullopt when no CR LF is left.
@@ -30,6 +33,10 @@ std::optional<QByteArray> takeLine(const QByteArray &bytes, int &head);
 
 // Drops the consumed prefix: afterwards head == 0 and `bytes` holds only unconsumed bytes.
 void settle(QByteArray &bytes, int &head);
+
+// Empties the buffer, whose unterminated bytes will never end a line (the port closes, or a new
+// exchange begins), and returns the received ones among them, as appendReceived reports a discard.
+QByteArray dropUnterminated(QByteArray &bytes, int &head);
 
 enum class LineKind { ChannelTable, Parameters, WriteAck, Dropped };
 

@@ -1,10 +1,9 @@
 #include "portline.h"
 
-#include <QSerialPort>
-
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #endif
 #ifdef Q_OS_WIN
@@ -36,6 +35,13 @@ bool deviceHungUp(QSerialPort &port)
 #endif
 }
 
+bool portLost(QSerialPort::SerialPortError error, bool hungUp)
+{
+    if (error == QSerialPort::NoError)
+        return false;
+    return error == QSerialPort::ResourceError || hungUp;
+}
+
 bool drainOutput(QSerialPort &port)
 {
     if (!port.isOpen())
@@ -56,6 +62,19 @@ bool drainOutput(QSerialPort &port)
 #else
     return true;
 #endif
+}
+
+qint64 unsentBytes(QSerialPort &port)
+{
+    if (!port.isOpen())
+        return 0;
+    qint64 unsent = port.bytesToWrite();
+#ifdef Q_OS_UNIX
+    int queued = 0;
+    if (::ioctl(int(port.handle()), TIOCOUTQ, &queued) == 0)
+        unsent += queued;
+#endif
+    return unsent;
 }
 
 } // namespace serialports

@@ -130,6 +130,11 @@ void SimRadio::setRecordedResponses(const QByteArray &parameters, const QByteArr
     recordedState_ = state_;
 }
 
+qint64 SimRadio::unsentBytes() const
+{
+    return transmitter_.pendingBytes() + pty_.queuedBytes();
+}
+
 void SimRadio::clearTraffic()
 {
     traffic_.clear();

@@ -98,6 +98,10 @@ public:
     int writeFrames() const { return writeFrames_; } // all "$$RJ" frames, applied or not
     int writesApplied() const { return writesApplied_; }
     int acknowledgements() const { return acknowledgements_; }
+    // Bytes the radio has queued and not yet put on the line (held back by a fault's pace or
+    // gaps, or not yet taken by the pseudo-terminal). An acknowledgement still in its delay is
+    // not among them.
+    qint64 unsentBytes() const;
 
     // Raw chunks of both directions, in order; a received chunk is timed when it was read.
     QVector<TrafficEntry> traffic() const { return traffic_; }

@@ -41,6 +41,14 @@ public:
     // Forgets everything not yet released.
     void clear();
     bool isIdle() const { return queue_.isEmpty(); }
+    // Bytes queued and not yet released.
+    qint64 pendingBytes() const
+    {
+        qint64 bytes = -releasedOfHead_;
+        for (const Piece &piece : queue_)
+            bytes += piece.bytes.size();
+        return queue_.isEmpty() ? 0 : bytes;
+    }
 
 signals:
     // `offset` is where the chunk starts within its message of `messageSize` bytes.

@@ -2,6 +2,7 @@
 #include "backup.h"
 #include "ctlrun.h"
 #include "exitstatus.h"
+#include "linerecorder.h"
 #include "portlist.h"
 #include "profile.h"
 #include "tmx9ctl.h"
@@ -247,6 +248,7 @@ private slots:
         QVERIFY(first && second);
         const QString path =
             profile.isEmpty() ? dir_.filePath("none.json") : file("bad.json", profile);
+        serialports::LineRecorder line;
         const CtlResult result =
             ctl({"write", "--port", first->slavePath(), "--port", second->slavePath(), path});
         QCOMPARE(result.status, int(tmx9ctl::InvalidProfile));
@@ -256,7 +258,9 @@ private slots:
         QVERIFY(result.err.endsWith("nothing was sent to any radio\n") ||
                 result.err.endsWith("cannot read the profile: No such file or directory; "
                                     "nothing was sent\n"));
-        QTest::qWait(150); // a window in which nothing may arrive
+        // Every line is asked for through the engine, which drains before tmx9ctl returns.
+        QVERIFY2(line.events().isEmpty(),
+                 qPrintable(serialports::LineRecorder::describe(line.events())));
         QVERIFY(first->traffic().isEmpty() && second->traffic().isEmpty());
     }
 
@@ -377,7 +381,8 @@ private slots:
         QTest::newRow("write: no ack")
             << "write" << with([](Faults &f) { f.noAck = true; }) << 6 << "did not acknowledge";
         QTest::newRow("write: ack after the plan")
-            << "write" << with([](Faults &f) { f.ackDelayMs = 700; }) << 6 << "did not acknowledge";
+            << "write" << with([](Faults &f) { f.ackDelayMs = 2500; }) << 6
+            << "did not acknowledge";
         QTest::newRow("write: line closes")
             << "write" << with([](Faults &f) { f.closeOnWriteFrame = 1; }) << 3
             << "failed during the exchange (the device went away)";
@@ -957,11 +962,12 @@ private slots:
                                    QString(radio->slavePath()).replace("/dev/", "/dev//"));
         arguments.replaceInStrings("PROFILE", profile);
         arguments.replaceInStrings(QRegularExpression("^DIR"), dir_.path());
+        serialports::LineRecorder line;
         const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == tmx9ctl::UsageError, qPrintable(result.text()));
         QVERIFY(result.out.isEmpty() && result.errLines().size() == 1);
         QVERIFY(result.err.startsWith("tmx9ctl: "));
-        QTest::qWait(100); // a window in which nothing may arrive
+        QVERIFY(line.events().isEmpty()); // nothing opened, not even the wait that settles a port
         QVERIFY(radio->traffic().isEmpty());
         QFile written(profile);
         QVERIFY(written.open(QIODevice::ReadOnly));

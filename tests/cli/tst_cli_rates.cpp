@@ -3,9 +3,11 @@
 #include "ctlrun.h"
 #include "exitstatus.h"
 #include "frames.h"
+#include "linerecorder.h"
 #include "plans.h"
 #include "portlist.h"
 #include "profile.h"
+#include "registers.h"
 #include "tmx9ctl.h"
 
 #include "simradio.h"
@@ -20,6 +22,8 @@
 #include <QTest>
 #include <memory>
 
+using serialports::LineEvent;
+using serialports::LineRecorder;
 using tmx9::RadioSettings;
 using tmx9sim::SimRadio;
 
@@ -44,6 +48,16 @@ QByteArray receivedBytes(const SimRadio &radio)
     for (const auto &entry : radio.receivedLines())
         bytes += entry.bytes + "\r\n";
     return bytes;
+}
+
+// Whether `run` stands in `events` as one stretch.
+bool containsRun(const QVector<LineEvent> &events, const QVector<LineEvent> &run)
+{
+    for (int at = 0; at + run.size() <= events.size(); ++at) {
+        if (events.mid(at, run.size()) == run)
+            return true;
+    }
+    return false;
 }
 
 QStringList lines(const QString &path)
@@ -74,6 +88,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(dir_.isValid());
+        // Backups of what the writes overwrite go here, however the test is run.
+        qputenv("XDG_DATA_HOME", dir_.filePath("data").toLocal8Bit());
         // No test may list, let alone open, a port of this machine.
         serialports::setCandidateSource([] { return QStringList(); });
     }
@@ -95,7 +111,8 @@ private slots:
         }
         const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == 0, qPrintable(result.text()));
-        QCOMPARE(result.out, out); // in the order of the ports
+        QCOMPARE(result.outWithoutBackups(), out); // in the order of the ports
+        QCOMPARE(result.backups().size(), 6);
         const QStringList trace = lines(dir_.filePath("six.txt"));
         for (const auto &radio : radios) {
             QCOMPARE(receivedBytes(*radio), expected);
@@ -128,7 +145,8 @@ private slots:
                    ": written, acknowledged and verified; the radio now speaks 19200 baud\n";
         }
         const CtlResult result = ctl(arguments);
-        QVERIFY2(result.status == 0 && result.out == out, qPrintable(result.text()));
+        QVERIFY2(result.status == 0 && result.outWithoutBackups() == out,
+                 qPrintable(result.text()));
         // Each port's trace shows both passes, the first at the rate that radio spoke.
         const QStringList notes = lines(trace).filter(QRegularExpression(" (first|second) pass"));
         QCOMPARE(notes.size(), 6);
@@ -370,9 +388,27 @@ private slots:
         arguments.replaceInStrings("PROFILE", profileFile(settings));
         arguments << "--port" << radio->slavePath();
 
+        LineRecorder line;
         const CtlResult result = ctl(arguments);
         QVERIFY2(result.status == status && (result.out + result.err).contains(message),
                  qPrintable(result.text() + QString::fromUtf8(log.data())));
+        const QVector<LineEvent> asked = line.events();
+        for (const LineEvent &event : asked) // the drain: every wait begins once the bytes left
+            QVERIFY2(event.unsentBytes == 0, qPrintable(LineRecorder::describe(asked)));
+        const QString command = arguments.first();
+        const RadioSettings written = command == "default" ? tmx9::defaultSettings() : settings;
+        if (status == 0 && command != "read" && !arguments.contains("--no-verify") &&
+            written.serialBaud != QString::number(radioBaud)) {
+            // The second pass, then the plans' own spacing before the read-back at the new rate.
+            const tmx9::TransmissionPlan plan =
+                command == "default" ? tmx9::writeDefaultPlan() : tmx9::writeConfigPlan(written);
+            const QVector<LineEvent> secondPass =
+                LineRecorder::planned(
+                    tmx9::rateChangePasses(plan, written, QString::number(radioBaud)).newRate) +
+                QVector<LineEvent>{{LineEvent::Kind::Waited, {}, tmx9::kFrameSpacingMs, {}, 0, 0},
+                                   {LineEvent::Kind::Sent, tmx9::readRequest(), 0, {}, 0, 0}};
+            QVERIFY2(containsRun(asked, secondPass), qPrintable(LineRecorder::describe(asked)));
+        }
         if (endsAt)
             QCOMPARE(radio->settings().serialBaud, QString::number(endsAt));
         if (status == 0 && arguments.first() != "read") // all of it, not only the rate
@@ -381,9 +417,10 @@ private slots:
                 tmx9ctl::profileJson(
                     {arguments.first() == "default" ? tmx9::defaultSettings() : settings, {}, {}}));
         if (quiet) {
-            QTest::qWait(50); // whatever is still on its way
+            // Every byte left before tmx9ctl returned; the radio reads them in its own time: the
+            // read that backs it up, then the plan.
+            QTRY_COMPARE(radio->receivedLines().size(), 1 + tmx9::writeConfigPlan(settings).size());
             QVERIFY2(!log.data().contains("noise"), log.data().constData());
-            QCOMPARE(radio->receivedLines().size(), tmx9::writeConfigPlan(settings).size());
         }
     }
 

@@ -50,8 +50,9 @@ QString summary(const ParameterReport &r)
 struct Received
 {
     QByteArrayList lines;
-    QByteArray rest;
+    QByteArray rest; // received bytes still waiting for a line end
     int largestPending = 0;
+    int discarded = 0; // bytes the receiver reported thrown away
 };
 
 Received feed(const QByteArrayList &chunks)
@@ -60,7 +61,9 @@ Received feed(const QByteArrayList &chunks)
     QByteArray bytes;
     int head = 0;
     for (const QByteArray &chunk : chunks) {
-        appendReceived(bytes, head, chunk);
+        QByteArray discarded;
+        appendReceived(bytes, head, chunk, &discarded);
+        received.discarded += discarded.size();
         while (const auto line = takeLine(bytes, head))
             received.lines << *line;
         settle(bytes, head);
@@ -68,7 +71,7 @@ Received feed(const QByteArrayList &chunks)
         const int pending = bytes.size() - (bytes.endsWith('\r') ? 1 : 0);
         received.largestPending = std::max(received.largestPending, pending);
     }
-    received.rest = bytes;
+    received.rest = dropUnterminated(bytes, head);
     return received;
 }
 
@@ -237,6 +240,11 @@ void ReceiverTest::lineCutting_data()
     QTest::addRow("channel table in 5-byte pieces")
         << pieces + QByteArrayList{"\r\n"} << QByteArrayList{table} << QByteArray();
 
+    // What waits when the port closes is what was received: not the stand-in of the discard.
+    QTest::addRow("unterminated after a flood")
+        << QByteArrayList{QByteArray(kMaxPendingBytes + 10, 'y'), "tail"} << QByteArrayList{}
+        << QByteArray("tail");
+
     const QByteArray longLine(600, 'x');
     QTest::addRow("600-byte line") << QByteArrayList{longLine.left(300), longLine.mid(300) + "\r\n"}
                                    << QByteArrayList{longLine} << QByteArray();
@@ -273,32 +281,36 @@ void ReceiverTest::floodIsCapped_data()
 {
     QTest::addColumn<QByteArrayList>("chunks");
     QTest::addColumn<QList<LineKind>>("kinds");
+    QTest::addColumn<int>("discarded"); // as reported, for the traffic log
 
     // A discarded flood must not let the rest of its line pass for a response.
     const QByteArray params = response(69, {{65, 0x31}});
     const QByteArray twoResponses = params + "\r\n" + params + "\r\n";
     QTest::addRow("flood, then responses")
         << QByteArrayList{QByteArray(10000, 'x'), twoResponses}
-        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters};
+        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters} << 10000;
     QByteArrayList trickle;
     for (int i = 0; i < 3000; ++i)
         trickle << "abc";
+    // Two discards of 1366 chunks each (the second not counting the stand-in of the first); the
+    // last 268 chunks begin the line that the responses end.
     QTest::addRow("flood in small chunks, then responses")
         << trickle + QByteArrayList{twoResponses}
-        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters};
+        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters} << 2 * 1366 * 3;
     QTest::addRow("flood of '$', then responses")
         << QByteArrayList{QByteArray(5000, '$'), twoResponses}
-        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters};
+        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters} << 5000;
     // The LF of the flood's CR LF arrives with the next chunk.
     QTest::addRow("flood ending in CR")
         << QByteArrayList{QByteArray(10000, 'x') + "\r", "\n" + twoResponses}
-        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters, LineKind::Parameters};
+        << QList<LineKind>{LineKind::Dropped, LineKind::Parameters, LineKind::Parameters} << 10000;
 }
 
 void ReceiverTest::floodIsCapped()
 {
     QFETCH(QByteArrayList, chunks);
     QFETCH(QList<LineKind>, kinds);
+    QFETCH(int, discarded);
 
     const Received received = feed(chunks);
     QList<LineKind> got;
@@ -306,6 +318,7 @@ void ReceiverTest::floodIsCapped()
         got << classify(line);
     QCOMPARE(got, kinds);
     QVERIFY(received.largestPending <= kMaxPendingBytes);
+    QCOMPARE(received.discarded, discarded);
 }
 
 // The radio has no escaping: a CR LF in a body ends the line there.

@@ -32,34 +32,9 @@ int baudOf(speed_t speed)
 
 PtyPeer::PtyPeer()
 {
-    timer.start();
     pty.open();
-    connect(&pty, &tmx9sim::PseudoTerminal::received, this, [this](const QByteArray &chunk) {
-        arrivals.push_back({timer.nsecsElapsed(), chunk});
-    });
-}
-
-QByteArray PtyPeer::received() const
-{
-    QByteArray all;
-    for (const Chunk &chunk : arrivals)
-        all += chunk.bytes;
-    return all;
-}
-
-qint64 PtyPeer::arrivalOfByte(int index) const
-{
-    for (const Chunk &chunk : arrivals) {
-        if (index < chunk.bytes.size())
-            return chunk.atNs;
-        index -= chunk.bytes.size();
-    }
-    return -1;
-}
-
-void PtyPeer::clearReceived()
-{
-    arrivals.clear();
+    connect(&pty, &tmx9sim::PseudoTerminal::received, this,
+            [this](const QByteArray &chunk) { arrived += chunk; });
 }
 
 bool PtyPeer::waitForBytes(int count, int timeoutMs)
@@ -74,15 +49,6 @@ void PtyPeer::send(const QByteArray &bytes)
     wake.start(10);
     while (pty.isOpen() && pty.queuedBytes() > 0)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
-void PtyPeer::sendInPieces(const QByteArray &bytes, int pieceSize, int gapMs)
-{
-    for (int at = 0; at < bytes.size(); at += pieceSize) {
-        send(bytes.mid(at, pieceSize));
-        if (at + pieceSize < bytes.size())
-            QTest::qWait(gapMs);
-    }
 }
 
 PtyPeer::LineSettings PtyPeer::lineSettings() const

@@ -118,14 +118,51 @@ QString randomFrequency(QRandomGenerator &random)
     return QString::number(units / 10000.0, 'f', 4);
 }
 
-void verifyGaps(const QList<double> &timesMs)
+void verifyPlanRun(const QVector<serialports::LineEvent> &events,
+                   const tmx9::TransmissionPlan &plan)
 {
-    for (int i = 1; i < timesMs.size(); ++i) {
-        const double gap = timesMs.at(i) - timesMs.at(i - 1);
-        // Arrival times carry the receiver's latency: a late line shortens the next gap a little.
-        QVERIFY2(gap >= tmx9::kFrameSpacingMs - 15 && gap < 2.5 * tmx9::kFrameSpacingMs,
-                 qPrintable(QString("gap %1: %2 ms").arg(i).arg(gap)));
+    using serialports::LineEvent;
+    using serialports::LineRecorder;
+    const QVector<LineEvent> planned = LineRecorder::planned(plan);
+    QVERIFY2(events == planned,
+             qPrintable(QString("asked for:\n%1\nplanned:\n%2")
+                            .arg(LineRecorder::describe(events), LineRecorder::describe(planned))));
+    for (int i = 0; i < events.size(); ++i) {
+        const LineEvent &event = events.at(i);
+        if (event.kind != LineEvent::Kind::Waited)
+            continue;
+        QVERIFY2(
+            event.unsentBytes == 0,
+            qPrintable(
+                QString("wait %1 began with %2 bytes not yet out").arg(i).arg(event.unsentBytes)));
+        if (i + 1 < events.size()) {
+            const double waitedMs = (events.at(i + 1).atNs - event.atNs) / 1e6;
+            QVERIFY2(
+                waitedMs >= event.ms,
+                qPrintable(QString("wait %1: %2 ms of %3").arg(i).arg(waitedMs).arg(event.ms)));
+        }
     }
+}
+
+PortTap::PortTap()
+{
+    connect(serialPort, &QSerialPort::readyRead, this,
+            [this] { bytes += serialPort->peek(serialPort->bytesAvailable()); });
+}
+
+void PortTap::follow(const tmx9sim::SimRadio &followed)
+{
+    disconnect(following);
+    radio = &followed;
+    sentSinceFollow = 0;
+    takenAtFollow = bytes.size();
+    following = connect(radio, &tmx9sim::SimRadio::chunkSent, this,
+                        [this](const QByteArray &chunk) { sentSinceFollow += chunk.size(); });
+}
+
+bool PortTap::caughtUp() const
+{
+    return radio && radio->unsentBytes() == 0 && bytes.size() - takenAtFollow >= sentSinceFollow;
 }
 
 double idleCpuMs(int ms)

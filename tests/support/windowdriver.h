@@ -7,8 +7,10 @@
 #include <QStringList>
 #include <memory>
 
+#include "linerecorder.h"
 #include "mainwindow.h"
 #include "measure.h"
+#include "simradio.h"
 
 class QRandomGenerator;
 
@@ -52,9 +54,35 @@ QStringList formValuesOf(const tmx9::RadioSettings &settings, const QString &ser
                          const QString &firmwareVersion);
 // A four-decimal frequency from 200.0000 to 500.0000 MHz.
 QString randomFrequency(QRandomGenerator &random);
-// Arrival times (ms) of the lines of a transmission: each write but the last is followed by a
-// 100 ms wait, so every gap is at least that, and the wait does not drag on.
-void verifyGaps(const QList<double> &timesMs);
+// What a line was asked to do against a plan: the same bytes and waits in the same order, no wait
+// begun before the bytes sent had left the computer, and each wait at least as long as asked,
+// measured at the sender (a slow machine only makes the waits longer).
+void verifyPlanRun(const QVector<serialports::LineEvent> &events,
+                   const tmx9::TransmissionPlan &plan);
+
+// What the window takes from its port, seen just before its reader reads it. Made before the
+// port is opened, it comes before the window's reader, which is connected then. A byte on the line
+// may be out of the system's sight for a moment (a pseudo-terminal passes it on later): whether
+// the window has taken what a radio sent is told here, not by asking the port.
+class PortTap : public QObject
+{
+public:
+    PortTap();
+    const QByteArray &taken() const { return bytes; }
+
+    // Counts, from now on, what `radio` puts on the line and what the window takes.
+    void follow(const tmx9sim::SimRadio &radio);
+    // The window has taken all that the followed radio put on the line since follow(), and the
+    // radio holds nothing back: the line is quiet until something new is sent.
+    bool caughtUp() const;
+
+private:
+    QByteArray bytes;
+    const tmx9sim::SimRadio *radio = nullptr;
+    QMetaObject::Connection following;
+    qint64 sentSinceFollow = 0;
+    qint64 takenAtFollow = 0;
+};
 // CPU time of the process over `ms` of idling in a blocking event loop, as the program idles.
 double idleCpuMs(int ms);
 

@@ -34,6 +34,8 @@ ctl=$win/cli/tmx9ctl.exe
 work=$build/wine-test
 rm -rf "$work"
 mkdir -p "$work"
+# The Linux tmx9ctl's backups stay here (tmx9ctl.exe keeps its own in the Wine prefix).
+export XDG_DATA_HOME=$work/data
 
 # Hide every real serial device from Wine (and from everything else in this namespace).
 for dev in /dev/ttyS* /dev/ttyUSB* /dev/ttyACM*; do
@@ -145,7 +147,7 @@ wineserver -p 2>/dev/null
 wineboot -i >"$work/wineboot.log" 2>&1
 for n in 5 6 7; do
     pty_var=com${n}_pty
-    wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "${!pty_var:-}" /f >>"$work/wineboot.log" 2>&1
+    timeout 60 wine reg add 'HKLM\Software\Wine\Ports' /v "COM$n" /d "${!pty_var:-}" /f >>"$work/wineboot.log" 2>&1
 done
 new_session
 links=$(cd "$WINEPREFIX/dosdevices" && for l in com*; do [ -L "$l" ] && echo -n "$l->$(readlink "$l") "; done)
@@ -156,7 +158,7 @@ links=$(cd "$WINEPREFIX/dosdevices" && for l in com*; do [ -L "$l" ] && echo -n 
 # wine_ctl ARGS...: the build's tmx9ctl.exe with the Qt DLLs on the path; $out (standard output),
 # $err (standard error), $rc.
 wine_ctl() {
-    out=$(WINEPATH="$(winpath "$qt/bin")" wine "$ctl" "$@" 2>"$work/stderr.txt" | tr -d '\r')
+    out=$(WINEPATH="$(winpath "$qt/bin")" timeout 120 wine "$ctl" "$@" 2>"$work/stderr.txt" | tr -d '\r')
     rc=$?
     err=$(tr -d '\r' <"$work/stderr.txt")
 }
@@ -275,7 +277,7 @@ if [ -n "$zip" ] && [ -f "$zip" ]; then
     mkdir -p "$work/zip"
     (cd "$work/zip" && unzip -q "$zip")
     exe=$(find "$work/zip" -name tmx9ctl.exe | head -n1)
-    out=$(cd "$(dirname "$exe")" && WINEPATH="" wine ./tmx9ctl.exe --version 2>&1 | tr -d '\r')
+    out=$(cd "$(dirname "$exe")" && WINEPATH="" timeout 120 wine ./tmx9ctl.exe --version 2>&1 | tr -d '\r')
     rc=$?
     [ "$rc" -eq 0 ] && [[ "$out" == *"$version"* ]] && pass "zip: unpacked tmx9ctl.exe --version runs alone" ||
         fail "zip: unpacked tmx9ctl.exe --version" "status $rc: $out" "$reproduce"
@@ -289,8 +291,8 @@ if [ -n "$setup" ] && [ -f "$setup" ]; then
     key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\tmx9-config'
     # shortcuts: the Start-menu folders of every user and of all users
     shortcuts() { find "$WINEPREFIX/drive_c" -path '*Start Menu*' -name '*.lnk' -path '*TMX9 Config*' 2>/dev/null; }
-    registered() { wine reg query "$key" >/dev/null 2>&1; }
-    wine "$setup" /S >"$work/setup.log" 2>&1
+    registered() { timeout 60 wine reg query "$key" >/dev/null 2>&1; }
+    timeout 300 wine "$setup" /S >"$work/setup.log" 2>&1
     [ -f "$installed/tmx9ctl.exe" ] && [ -f "$installed/tmx9-config.exe" ] &&
         pass "installer /S installs into Program Files" ||
         fail "installer /S" "nothing in $installed" "$reproduce"
@@ -299,11 +301,11 @@ if [ -n "$setup" ] && [ -f "$setup" ]; then
         pass "installer adds Start-menu shortcuts ($(shortcuts | wc -l)) and the uninstall key" ||
         fail "installer shortcuts and uninstall key" "shortcuts: $(shortcuts | tr '\n' ' ')" \
             "$(registered && echo "key present" || echo "no key $key")" "$reproduce"
-    out=$(WINEPATH="" wine "C:\\Program Files\\TMX9 Config\\tmx9ctl.exe" --version 2>&1 | tr -d '\r')
+    out=$(WINEPATH="" timeout 120 wine "C:\\Program Files\\TMX9 Config\\tmx9ctl.exe" --version 2>&1 | tr -d '\r')
     rc=$?
     [ "$rc" -eq 0 ] && [[ "$out" == *"$version"* ]] && pass "installed tmx9ctl.exe --version" ||
         fail "installed tmx9ctl.exe --version" "status $rc: $out" "$reproduce"
-    wine "C:\\Program Files\\TMX9 Config\\uninstall.exe" /S >"$work/uninstall.log" 2>&1
+    timeout 300 wine "C:\\Program Files\\TMX9 Config\\uninstall.exe" /S >"$work/uninstall.log" 2>&1
     # The uninstaller copies itself away and returns at once: wait for the folder to go.
     for _ in $(seq 200); do [ -e "$installed" ] || break; sleep 0.1; done
     left=$( ([ -e "$installed" ] && find "$installed"; shortcuts; registered && echo "$key") | head -5 | tr '\n' ' ')
