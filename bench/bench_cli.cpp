@@ -3,7 +3,7 @@
 // that continue bench_table's Markdown table (same columns, no header).
 //
 //   bench_cli [--quick]
-#include "measure.h"
+#include "benchfigures.h"
 #include "plans.h"
 #include "portlist.h"
 #include "registers.h"

@@ -20,7 +20,7 @@
 
 #include "frames.h"
 #include "mainwindow.h"
-#include "measure.h"
+#include "benchfigures.h"
 #include "plans.h"
 #include "portlist.h"
 #include "receiverstream.h"

@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "measure.h"
+#include "benchfigures.h"
 
 // Start-up harnesses: at the first expose of a window, print the moment (monotonic ns) and,
 // once that expose has been painted, the peak memory (KiB); then quit.

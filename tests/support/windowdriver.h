@@ -86,9 +86,9 @@ private:
 // CPU time of the process over `ms` of idling in a blocking event loop, as the program idles.
 double idleCpuMs(int ms);
 
-// The benchmarks' clocks: CPU time (ms) and peak resident memory (KiB) of this process.
-using bench::peakRssKb;
-using bench::processCpuMs;
+// CPU time (ms) and peak resident memory (KiB) of this process, as the benchmarks measure them.
+using measure::peakRssKb;
+using measure::processCpuMs;
 
 // AddressSanitizer holds freed memory back: memory figures mean nothing under it.
 #if defined(__SANITIZE_ADDRESS__)

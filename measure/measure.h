@@ -1,13 +1,11 @@
 #pragma once
 
 #include <QFile>
-#include <QVector>
-
-#include <algorithm>
 #include <ctime>
 
-// Clocks and memory figures shared by the benchmark programs.
-namespace bench {
+// Clocks and memory figures of a process, for the benchmarks and for the tests that judge CPU time
+// and memory growth. Linux only.
+namespace measure {
 
 // CLOCK_MONOTONIC: the same clock in every process, so a child can report a moment that the
 // parent compares with its own.
@@ -39,13 +37,4 @@ inline qint64 peakRssKb()
     return -1;
 }
 
-inline double median(QVector<double> values)
-{
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const int mid = values.size() / 2;
-    return values.size() % 2 ? values.at(mid) : (values.at(mid - 1) + values.at(mid)) / 2;
-}
-
-} // namespace bench
+} // namespace measure
