@@ -8,16 +8,9 @@ set -euo pipefail
 source=$(cd "$1" && pwd)
 bin=$(cd "$(dirname "$2")" && pwd)
 sim=$3
-scratch=$(mktemp -d)
+. "$(dirname "$0")/../support/radios.sh"
 # Backups of what the manual's writes overwrite go here, never into the user's folder.
 export XDG_DATA_HOME=$scratch/data
-radios=()
-cleanup() {
-    for pid in "${radios[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
 
 # "commands": the manual's shell blocks, comments cut; "statuses": its table rows "| N |";
 # "reference": the text block of its Reference section.
@@ -35,10 +28,7 @@ section() {
 }
 
 for n in 0 1; do
-    "$sim" --quiet --link "$scratch/ttyUSB$n" >/dev/null 2>&1 &
-    radios+=($!)
-    for _ in $(seq 100); do [ -L "$scratch/ttyUSB$n" ] && break; sleep 0.1; done
-    [ -L "$scratch/ttyUSB$n" ] || fail "simulated radio $n did not start"
+    start_radio "$sim" "$scratch/ttyUSB$n"
 done
 
 mkdir "$scratch/work" && ln -s "$source/examples" "$scratch/work/examples" && cd "$scratch/work"

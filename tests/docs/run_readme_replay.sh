@@ -9,14 +9,7 @@ build=$2
 bin=$(cd "$(dirname "$3")" && pwd)
 sim=$4
 . "$(dirname "$0")/readme_commands.sh"
-scratch=$(mktemp -d)
-radios=()
-cleanup() {
-    for pid in "${radios[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/../support/radios.sh"
 waitForLink() {
     for _ in $(seq 300); do [ -L "$1" ] && return; sleep 0.1; done
     fail "no link $1"
@@ -29,9 +22,7 @@ mapfile -t commands < <(readme_commands "$source/README.md" "When something goes
 [[ ${commands[0]} == "tmx9ctl "*--trace* ]] || fail "not a traced tmx9ctl run: ${commands[0]}"
 [[ ${commands[1]} == "$source/run.sh --sim --replay "* ]] || fail "not a replay: ${commands[1]}"
 
-"$sim" --quiet --firmware old --serial-number OLD007 --link "$scratch/ttyUSB0" >/dev/null 2>&1 &
-radios+=($!)
-waitForLink "$scratch/ttyUSB0"
+start_radio "$sim" "$scratch/ttyUSB0" --firmware old --serial-number OLD007
 
 mkdir "$scratch/work" && cd "$scratch/work"
 PATH="$bin:$PATH" bash -c "${commands[0]}" >traced.txt 2>&1 || fail "${commands[0]}: $(cat traced.txt)"

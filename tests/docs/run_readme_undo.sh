@@ -8,14 +8,7 @@ source=$(cd "$1" && pwd)
 bin=$(cd "$(dirname "$2")" && pwd)
 sim=$3
 . "$(dirname "$0")/readme_commands.sh"
-scratch=$(mktemp -d)
-radios=()
-cleanup() {
-    for pid in "${radios[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+. "$(dirname "$0")/../support/radios.sh"
 
 mapfile -t commands < <(readme_commands "$source/README.md" "When something goes wrong/Undo a write" |
     sed -e "s|/dev/ttyUSB0|$scratch/ttyUSB0|g")
@@ -25,10 +18,7 @@ unset XDG_DATA_HOME
 mkdir -p "$HOME/.local/share/tmx9-config/logs" "$scratch/work"
 cd "$scratch/work"
 
-"$sim" --quiet --link "$scratch/ttyUSB0" >/dev/null 2>&1 &
-radios+=($!)
-for _ in $(seq 300); do [ -L "$scratch/ttyUSB0" ] && break; sleep 0.1; done
-[ -L "$scratch/ttyUSB0" ] || fail "the simulated radio did not start"
+start_radio "$sim" "$scratch/ttyUSB0"
 port=$scratch/ttyUSB0
 run() { "$@" >out.txt 2>&1 || fail "$*: $(cat out.txt)"; }
 

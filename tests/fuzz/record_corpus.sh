@@ -8,13 +8,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 ctl=$build/cli/tmx9ctl
 sim=$build/sim/tmx9-sim
-scratch=$(mktemp -d)
-radios=()
-cleanup() {
-    for pid in "${radios[@]}"; do kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null; done
-    rm -rf "$scratch"
-}
-trap cleanup EXIT
+. "$here/../support/radios.sh"
 
 # radio NAME OPTIONS...: a simulated radio at $scratch/NAME.
 radio() {
