@@ -84,10 +84,12 @@ fault_spawn_wait() {
     fault_running=()
 }
 
-# fault_result FILE STATUS OUT ERR PORT: "STATUS|first line" with the port's name as PORT.
+# fault_result FILE STATUS OUT ERR PORT: "STATUS|first line" with the port's name as PORT; the
+# backup's line names a folder of each system's own, and is passed over.
 fault_result() {
     local first
-    first=$( (if [ "$2" -eq 0 ]; then cat "$3"; else cat "$4"; fi) | tr -d '\r' | head -n1)
+    first=$( (if [ "$2" -eq 0 ]; then cat "$3"; else cat "$4"; fi) | tr -d '\r' |
+        { grep -v ': backup saved to ' || true; } | head -n1)
     echo "$2|${first//$5/PORT}" >"$1"
 }
 # fault_run SIDE I: row I by the Linux tmx9ctl ("linux") or tmx9ctl.exe ("wine").

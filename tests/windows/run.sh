@@ -217,6 +217,8 @@ expect_rc "$(linux_rc frobnicate)" "tmx9ctl.exe bad command: status $rc, as on L
 # The same exchange traced on both systems: same bytes in the same order.
 wine_ctl write --port COM5 "$(winpath "$work/changed.json")" --trace "$(winpath "$work/win.trace")"
 win_rc=$rc
+# From the same defaults, so that the reads that back the radio up match too.
+"$ctl_linux" default --port "$com5_pty" --no-backup >/dev/null 2>&1
 "$ctl_linux" write --port "$com5_pty" "$work/changed.json" --trace "$work/linux.trace" >/dev/null 2>&1
 # Times differ, and Windows ends the lines with CR LF.
 traffic() { tr -d '\r' <"$1" | grep -E '^(->|<-)' | sed -E 's/^(..) +[0-9.]+ ms  /\1 /'; }
