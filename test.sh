@@ -43,7 +43,7 @@ if command -v clang++ >/dev/null; then
     CC=clang CXX=clang++ cmake -S "$here" -B "$fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DTMX9_FUZZ=ON -DTMX9_BUILD_BENCH=OFF
     cmake --build "$fuzz" -j "$jobs" --target fuzz_targets
-    ctest --test-dir "$fuzz" --output-on-failure -L fuzz || failed+=("fuzzing")
+    ctest --test-dir "$fuzz" --output-on-failure -L fuzz -j "$jobs" || failed+=("fuzzing")
 else
     echo "clang++ not found: the fuzz targets are skipped"
 fi
