@@ -10,6 +10,7 @@
 #include "linerecorder.h"
 #include "messageboxwatcher.h"
 #include "portline.h"
+#include "portlist.h"
 #include "ptypeer.h"
 #include "registers.h"
 #include "windowdriver.h"
@@ -159,8 +160,10 @@ private slots:
         QCOMPARE(boxes.last().buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QVERIFY(!serialPort->isOpen()); // the trial open closes again
 
-        // Nothing to offer: the confirmation comes all the same.
+        // Nothing to offer: the confirmation comes all the same. (Not the closed terminal's path:
+        // a test beside this one may be given that number again.)
         radio.close();
+        serialports::setCandidateSource([] { return QStringList{"/nonexistent/tty"}; });
         driver.click("refreshSerial");
         QVERIFY(boxes.waitForCount(2));
         QCOMPARE(com->count(), 0);
