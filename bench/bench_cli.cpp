@@ -79,8 +79,8 @@ bool fleet(int repetitions)
     QTemporaryDir backups;
     const QStringList defaults{QStringLiteral("default"), QStringLiteral("--backup-dir"),
                                backups.path()};
-    const QStringList one = defaults + QStringList{QStringLiteral("--port"),
-                                                   radios.front()->slavePath()};
+    const QStringList one =
+        defaults + QStringList{QStringLiteral("--port"), radios.front()->slavePath()};
     const QStringList six = defaults + all;
     QVector<double> single, many;
     bool ok = true;

@@ -18,9 +18,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "benchfigures.h"
 #include "frames.h"
 #include "mainwindow.h"
-#include "benchfigures.h"
 #include "plans.h"
 #include "portlist.h"
 #include "receiverstream.h"

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QThread>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,7 +21,18 @@ void withoutThreadWarnings(QtMsgType type, const QMessageLogContext &context, co
 
 } // namespace
 
-void forEachPort(const QStringList &ports, const PortJob &job, const PortReport &report)
+bool startThread(QThread &thread)
+{
+    // A port's work needs little stack: the size every Windows thread gets, not Linux's 8 MiB,
+    // so that many ports under a memory limit fail to start rather than exhaust the heap.
+    thread.setStackSize(1024 * 1024);
+    thread.start();
+    // A thread the system refused (out of memory or of threads) neither runs nor finishes.
+    return thread.isRunning() || thread.isFinished();
+}
+
+void forEachPort(const QStringList &ports, const PortJob &job, const PortReport &report,
+                 const ThreadStart &start)
 {
     if (ports.size() == 1) {
         report(ports.constFirst(), job(ports.constFirst(), QString()));
@@ -31,6 +43,8 @@ void forEachPort(const QStringList &ports, const PortJob &job, const PortReport 
     std::vector<bool> done(count, false);
     std::vector<std::unique_ptr<QThread>> threads;
     int reported = 0;
+    int started = 0;
+    int running = 0;
     QEventLoop loop;
     const auto finish = [&](int i) {
         done[i] = true;
@@ -41,30 +55,35 @@ void forEachPort(const QStringList &ports, const PortJob &job, const PortReport 
         if (reported == count)
             loop.quit();
     };
-    for (int i = 0; i < count; ++i) {
-        threads.emplace_back(
-            QThread::create([&job, &results, &ports, i] { results[i] = job(ports[i], ports[i]); }));
-        QObject::connect(threads.back().get(), &QThread::finished, &loop,
-                         [&finish, i] { finish(i); });
-    }
-    previousHandler = qInstallMessageHandler(withoutThreadWarnings);
-    for (int i = 0; i < count; ++i) {
-        QThread &thread = *threads[i];
-        thread.start();
-        // A thread the system refused (out of memory or of threads) neither runs nor finishes,
-        // and would never report: it fails here instead.
-        if (!thread.isRunning() && !thread.isFinished()) {
+    std::function<void()> startMore = [&] {
+        while (started < count && running < kMaxPortThreads) {
+            const int i = started++;
+            threads.emplace_back(QThread::create(
+                [&job, &results, &ports, i] { results[i] = job(ports[i], ports[i]); }));
+            QThread &thread = *threads.back();
+            QObject::connect(&thread, &QThread::finished, &loop, [&, i] {
+                --running;
+                finish(i);
+                startMore();
+            });
+            if (start(thread)) {
+                ++running;
+                continue;
+            }
+            // A refused thread would never report: it fails here instead.
+            QObject::disconnect(&thread, &QThread::finished, &loop, nullptr);
             results[i].outcome = {PortUnavailable,
                                   QStringLiteral("the system cannot start a thread for this port "
                                                  "(too many ports at once, or too little memory); "
                                                  "nothing was sent to it")};
-            QObject::disconnect(&thread, &QThread::finished, &loop, nullptr);
             finish(i);
         }
-    }
-    qInstallMessageHandler(previousHandler);
+    };
+    previousHandler = qInstallMessageHandler(withoutThreadWarnings);
+    startMore();
     if (reported < count)
         loop.exec();
+    qInstallMessageHandler(previousHandler);
     for (const auto &thread : threads)
         thread->wait();
 }

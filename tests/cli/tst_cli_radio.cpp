@@ -2,6 +2,7 @@
 #include "backup.h"
 #include "ctlrun.h"
 #include "exitstatus.h"
+#include "fleet.h"
 #include "linerecorder.h"
 #include "portlist.h"
 #include "profile.h"
@@ -26,6 +27,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 #include <memory>
 
 using tmx9::RadioSettings;
@@ -829,9 +832,9 @@ private slots:
         QVERIFY(result.err.startsWith("tmx9ctl: cannot write the trace /dev/full: "));
     }
 
-    // Ports whose thread the system refuses are reported as failed; tmx9ctl neither hangs nor
-    // reports a port twice.
-    void portsWithoutAThread()
+    // Many ports under a memory limit: tmx9ctl neither crashes nor hangs, and reports each port
+    // once.
+    void manyPortsUnderAMemoryLimit()
     {
 #ifdef __SANITIZE_ADDRESS__
         QSKIP("the address sanitizer reserves more address space than the limit leaves");
@@ -850,14 +853,65 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(ctl.state() == QProcess::NotRunning, 120000);
         const QString all =
             QString::fromUtf8(ctl.readAllStandardOutput() + ctl.readAllStandardError());
-        // The radio's own result comes first, whatever a busy machine made of it.
         QVERIFY2(ctl.exitStatus() == QProcess::NormalExit && ctl.exitCode() != 0, qPrintable(all));
-        QVERIFY(all.contains("cannot start a thread for this port"));
         QVERIFY(!all.contains("QThread::start"));
         for (const QString &port : ports)
             QCOMPARE(all.count(QRegularExpression("^" + QRegularExpression::escape(port) + ": ",
                                                   QRegularExpression::MultilineOption)),
                      1);
+    }
+
+    // The fleet reports every port once and in order, runs no more than its limit at once, and
+    // fails a port whose thread the system refuses instead of waiting for it.
+    void fleetReportsEveryPortInOrder_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QVector<int>>("refused"); // which starts the system refuses
+        QTest::newRow("more ports than run at once") << tmx9ctl::kMaxPortThreads * 2 + 3
+                                                     << QVector<int>{};
+        QTest::newRow("some threads refused") << 10 << QVector<int>{0, 4, 9};
+        QTest::newRow("every thread refused") << 3 << QVector<int>{0, 1, 2};
+    }
+
+    void fleetReportsEveryPortInOrder()
+    {
+        QFETCH(int, count);
+        QFETCH(QVector<int>, refused);
+        QStringList ports;
+        for (int i = 0; i < count; ++i)
+            ports << QString::number(i);
+        std::atomic<int> running{0};
+        std::atomic<int> peak{0};
+        const auto job = [&](const QString &, const QString &tag) {
+            const int now = ++running;
+            for (int seen = peak; now > seen && !peak.compare_exchange_weak(seen, now);) {
+            }
+            QThread::msleep(2); // long enough for the threads to overlap
+            --running;
+            tmx9ctl::PortResult result;
+            result.outcome.message = tag;
+            return result;
+        };
+        int attempt = 0;
+        const auto start = [&](QThread &thread) {
+            return !refused.contains(attempt++) && tmx9ctl::startThread(thread);
+        };
+        QStringList reported;
+        QStringList wrong;
+        tmx9ctl::forEachPort(
+            ports, job,
+            [&](const QString &port, const tmx9ctl::PortResult &result) {
+                reported << port;
+                const bool failed = refused.contains(port.toInt());
+                if (failed != (result.outcome.status == tmx9ctl::PortUnavailable) ||
+                    (!failed && result.outcome.message != port))
+                    wrong << port + ": " + result.outcome.message;
+            },
+            start);
+        QCOMPARE(reported, ports);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join('\n')));
+        QVERIFY(peak <= tmx9ctl::kMaxPortThreads);
+        QVERIFY(refused.size() == count || peak > 1);
     }
 
     void fromTraceRefusals_data()
