@@ -5,6 +5,7 @@
 #   tmx9-config-<version>-win64-setup.exe  the installer (NSIS, 64-bit)
 #
 #   scripts/windows.sh              build and pack
+#   scripts/windows.sh --prepare    the same, and the Linux programs the tests need
 #   scripts/windows.sh --test       the same, then the tests under Wine (tests/windows/run.sh)
 #   scripts/windows.sh --toolchain  print the toolchain it would use, or why there is none (status 77)
 #
@@ -30,9 +31,10 @@ started=$SECONDS
 mode=build
 case "${1:-}" in
 '') ;;
+--prepare) mode="prepare" ;;
 --test) mode="test" ;;
 --toolchain) mode="toolchain" ;;
-*) echo "usage: $0 [--test | --toolchain]" >&2; exit 2 ;;
+*) echo "usage: $0 [--prepare | --test | --toolchain]" >&2; exit 2 ;;
 esac
 
 # The toolchain: TMX9_QT_MINGW, else the prebuilt copy beside the project.
@@ -132,13 +134,14 @@ makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" -DUNFILES="$
 
 echo "Packed $zip ($(du -k "$zip" | cut -f1) KiB) and $setup ($(du -k "$setup" | cut -f1) KiB)" \
     "in $((SECONDS - started)) s" >&2
-[ "$mode" = test ] || exit 0
+[ "$mode" != build ] || exit 0
 
 echo "== Linux tmx9-sim and tmx9ctl for the tests" >&2
 linux=$out/linux
 cmake -S "$root" -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTMX9_BUILD_TESTS=OFF \
     -DTMX9_BUILD_BENCH=OFF >/dev/null
 nice -n 10 cmake --build "$linux" -j "$(nproc)" --target tmx9-sim tmx9ctl
+[ "$mode" = test ] || exit 0
 
 run=$root/tests/windows/run.sh
 [ -x "$run" ] || { echo "$run is missing: no tests under Wine" >&2; exit 1; }
