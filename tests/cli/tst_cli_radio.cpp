@@ -867,8 +867,8 @@ private slots:
     {
         QTest::addColumn<int>("count");
         QTest::addColumn<QVector<int>>("refused"); // which starts the system refuses
-        QTest::newRow("more ports than run at once") << tmx9ctl::kMaxPortThreads * 2 + 3
-                                                     << QVector<int>{};
+        QTest::newRow("more ports than run at once")
+            << tmx9ctl::kMaxPortThreads * 2 + 3 << QVector<int>{};
         QTest::newRow("some threads refused") << 10 << QVector<int>{0, 4, 9};
         QTest::newRow("every thread refused") << 3 << QVector<int>{0, 1, 2};
     }
