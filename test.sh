@@ -18,7 +18,7 @@ part() { echo; echo "== $* ($(( (SECONDS - started) / 60 )) min so far)"; }
 
 # Builds run ahead, in the background and at low priority, while the tests before them spend most
 # of their time waiting on the radio's pacing. Each keeps its output in a log, shown if it fails.
-ahead() { # LOG FUNCTION: starts it; the caller takes the process from $!
+ahead() { # LOG COMMAND...: starts it; the caller takes the process from $!
     local log=$1
     shift
     (
@@ -98,7 +98,7 @@ part "Windows"
 if [ "$windows" -eq 0 ]; then
     echo "Windows part skipped: $why"
 elif ready "$windows_build" "$here/build/windows-build.log" "The Windows build"; then
-    "$here/scripts/windows.sh" --test || failed+=("Windows")
+    "$here/scripts/windows.sh" --test-prepared || failed+=("Windows")
 else
     failed+=("Windows")
 fi

@@ -3,6 +3,8 @@
 #   scripts/bench.sh            the table
 #   scripts/bench.sh --quick    fewer repetitions
 #   scripts/bench.sh --receiver the table, then the receiver's Google Benchmark figures
+# TMX9_BENCH_BUILD=DIR takes the benchmarks of a build tree already configured (the test suite's)
+# instead of a Release build of their own.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
@@ -18,9 +20,11 @@ for arg in "$@"; do
     esac
 done
 
-build="$here/build/bench"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTMX9_BUILD_TESTS=OFF \
-    -DTMX9_BUILD_BENCH=ON >/dev/null
+build=${TMX9_BENCH_BUILD:-$here/build/bench}
+if [ -z "${TMX9_BENCH_BUILD:-}" ]; then
+    cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTMX9_BUILD_TESTS=OFF \
+        -DTMX9_BUILD_BENCH=ON >/dev/null
+fi
 targets=(bench_table bench_shown_window bench_shown_bare bench_shown_label bench_cli)
 [ "$receiver" -eq 1 ] && targets+=(bench_receiver)
 cmake --build "$build" -j "$(nproc)" --target "${targets[@]}" >/dev/null

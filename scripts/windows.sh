@@ -7,6 +7,8 @@
 #   scripts/windows.sh              build and pack
 #   scripts/windows.sh --prepare    the same, and the Linux programs the tests need
 #   scripts/windows.sh --test       the same, then the tests under Wine (tests/windows/run.sh)
+#   scripts/windows.sh --test-prepared  only the tests, on what the last --prepare made (./test.sh
+#                                   packs once, ahead, while other tests run)
 #   scripts/windows.sh --toolchain  print the toolchain it would use, or why there is none (status 77)
 #
 # The toolchain: Qt 5.15 for MinGW-w64, a tarball or an unpacked prefix, from TMX9_QT_MINGW, else
@@ -33,8 +35,9 @@ case "${1:-}" in
 '') ;;
 --prepare) mode="prepare" ;;
 --test) mode="test" ;;
+--test-prepared) mode="test-prepared" ;;
 --toolchain) mode="toolchain" ;;
-*) echo "usage: $0 [--prepare | --test | --toolchain]" >&2; exit 2 ;;
+*) echo "usage: $0 [--prepare | --test | --test-prepared | --toolchain]" >&2; exit 2 ;;
 esac
 
 # The toolchain: TMX9_QT_MINGW, else the prebuilt copy beside the project.
@@ -83,65 +86,73 @@ else
 fi
 [ -d "$qt/lib/cmake/Qt5Core" ] || { echo "$qt is no Qt prefix (no lib/cmake/Qt5Core)" >&2; exit 1; }
 
-echo "== Windows build with $qt" >&2
 cross=$out/cross
-cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
-    -DTMX9_BUILD_BENCH=OFF >/dev/null
-nice -n 10 cmake --build "$cross" -j "$(nproc)"
-
+linux=$out/linux
+# --test-prepared takes what the last --prepare built and packed, as it left it.
+if [ "$mode" != test-prepared ]; then
+    echo "== Windows build with $qt" >&2
+    cmake -S "$root" -B "$cross" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_PREFIX_PATH="$qt" \
+        -DTMX9_BUILD_BENCH=OFF >/dev/null
+    nice -n 10 cmake --build "$cross" -j "$(nproc)"
+fi
+[ -f "$cross/CMakeCache.txt" ] ||
+    { echo "nothing built in $cross: run $0 --prepare first" >&2; exit 1; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$cross/CMakeCache.txt")
 name=tmx9-config-$version-win64
 stage=$out/stage/$name
-rm -rf "$out/stage"
-# Stripping stamps each program with the time, or with SOURCE_DATE_EPOCH: the last commit's.
-SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
-export SOURCE_DATE_EPOCH
-cmake --install "$cross" --prefix "$stage" --strip >/dev/null
-"$root/packaging/windows/check-deploy.sh" "$stage"
-
 zip=$out/$name.zip
-rm -f "$zip"
-# Dated from the last commit and packed in a fixed order, so two builds of one commit give the same
-# zip (the zip stores local time: UTC here).
-find "$out/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
-(cd "$out/stage" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -@ "$zip")
-
-# The installer's file lists, from the package folder.
 setup=$out/$name-setup.exe
-files=$out/installer-files.nsh
-unfiles=$out/installer-unfiles.nsh
-winpath() { echo "${1//\//\\}"; }
-: >"$files"
-: >"$unfiles"
-while read -r dir; do
-    d=${dir#.}
-    echo "SetOutPath \"\$INSTDIR$(winpath "$d")\"" >>"$files"
-    while read -r f; do
-        echo "File \"$stage/${f#./}\"" >>"$files"
-        echo "Delete \"\$INSTDIR\\$(winpath "${f#./}")\"" >>"$unfiles"
-    done < <(cd "$stage" && find "$dir" -maxdepth 1 -type f | sort)
-done < <(cd "$stage" && find . -type d | sort)
-# Folders after their files, the deepest first; the install folder itself last, by the script.
-(cd "$stage" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
-    echo "RMDir \"\$INSTDIR\\$(winpath "${dir#./}")\"" >>"$unfiles"
-done
-size_kb=$(du -sk "$stage" | cut -f1)
-rm -f "$setup"
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" -DUNFILES="$unfiles" \
-    -DICON="$cross/packaging/windows/tmx9-config.ico" -DSIZE_KB="$size_kb" -DOUTFILE="$setup" \
-    "$root/packaging/windows/installer.nsi"
+if [ "$mode" != test-prepared ]; then
+    rm -rf "$out/stage"
+    # Stripping stamps each program with the time, or with SOURCE_DATE_EPOCH: the last commit's.
+    SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct 2>/dev/null || date +%s)}
+    export SOURCE_DATE_EPOCH
+    cmake --install "$cross" --prefix "$stage" --strip >/dev/null
+    "$root/packaging/windows/check-deploy.sh" "$stage"
 
-echo "Packed $zip ($(du -k "$zip" | cut -f1) KiB) and $setup ($(du -k "$setup" | cut -f1) KiB)" \
-    "in $((SECONDS - started)) s" >&2
+    rm -f "$zip"
+    # Dated from the last commit and packed in a fixed order, so two builds of one commit give the
+    # same zip (the zip stores local time: UTC here).
+    find "$out/stage" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+    (cd "$out/stage" && find "$name" | LC_ALL=C sort | TZ=UTC zip -q -X -@ "$zip")
+
+    # The installer's file lists, from the package folder.
+    files=$out/installer-files.nsh
+    unfiles=$out/installer-unfiles.nsh
+    winpath() { echo "${1//\//\\}"; }
+    : >"$files"
+    : >"$unfiles"
+    while read -r dir; do
+        d=${dir#.}
+        echo "SetOutPath \"\$INSTDIR$(winpath "$d")\"" >>"$files"
+        while read -r f; do
+            echo "File \"$stage/${f#./}\"" >>"$files"
+            echo "Delete \"\$INSTDIR\\$(winpath "${f#./}")\"" >>"$unfiles"
+        done < <(cd "$stage" && find "$dir" -maxdepth 1 -type f | sort)
+    done < <(cd "$stage" && find . -type d | sort)
+    # Folders after their files, the deepest first; the install folder itself last, by the script.
+    (cd "$stage" && find . -mindepth 1 -type d | sort -r) | while read -r dir; do
+        echo "RMDir \"\$INSTDIR\\$(winpath "${dir#./}")\"" >>"$unfiles"
+    done
+    size_kb=$(du -sk "$stage" | cut -f1)
+    rm -f "$setup"
+    makensis -V2 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" -DUNFILES="$unfiles" \
+        -DICON="$cross/packaging/windows/tmx9-config.ico" -DSIZE_KB="$size_kb" -DOUTFILE="$setup" \
+        "$root/packaging/windows/installer.nsi"
+
+    echo "Packed $zip ($(du -k "$zip" | cut -f1) KiB) and $setup ($(du -k "$setup" | cut -f1) KiB)" \
+        "in $((SECONDS - started)) s" >&2
+fi
 [ "$mode" != build ] || exit 0
 
-echo "== Linux tmx9-sim and tmx9ctl for the tests" >&2
-linux=$out/linux
-cmake -S "$root" -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTMX9_BUILD_TESTS=OFF \
-    -DTMX9_BUILD_BENCH=OFF >/dev/null
-nice -n 10 cmake --build "$linux" -j "$(nproc)" --target tmx9-sim tmx9ctl
-[ "$mode" = test ] || exit 0
+if [ "$mode" != test-prepared ]; then
+    echo "== Linux tmx9-sim and tmx9ctl for the tests" >&2
+    cmake -S "$root" -B "$linux" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTMX9_BUILD_TESTS=OFF \
+        -DTMX9_BUILD_BENCH=OFF >/dev/null
+    nice -n 10 cmake --build "$linux" -j "$(nproc)" --target tmx9-sim tmx9ctl
+fi
+[ "$mode" = test ] || [ "$mode" = test-prepared ] || exit 0
 
 run=$root/tests/windows/run.sh
 [ -x "$run" ] || { echo "$run is missing: no tests under Wine" >&2; exit 1; }
