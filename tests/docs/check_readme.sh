@@ -37,9 +37,11 @@ declare -A runBy=(
     # The table is the first half of what --receiver prints.
     ["scripts/bench.sh"]=readme_benchmarks
     ["scripts/bench.sh --receiver"]=readme_benchmarks
-    # ./test.sh runs the Windows build and its tests after the Linux parts.
+    # ./test.sh runs the Windows build and its tests after the Linux parts: --prepare, then
+    # --test-prepared, which is --test in two steps.
     ["scripts/windows.sh"]=.ci/run
     ["scripts/windows.sh --test"]=.ci/run
+    ["scripts/windows.sh --test-prepared"]=.ci/run
 )
 
 registered=$(ctest --test-dir "$build" -N | sed -n 's/^ *Test *#[0-9]*: //p')
