@@ -119,17 +119,19 @@ private slots:
     // A list of any length costs one line, and a few lines for its first entries.
     void longListIsRefusedInAFewLines()
     {
+        // Long enough to show the cap; a longer list costs minutes under the sanitizers' slow
+        // unwinder on a busy machine and shows nothing more.
         QJsonObject profile = validProfile();
         QJsonArray list;
-        for (int entry = 0; entry < 100000; ++entry)
+        for (int entry = 0; entry < 2000; ++entry)
             list.append("x");
         profile.insert("frequencies", list);
         const QStringList problems = tmx9ctl::readProfile(QJsonDocument(profile).toJson(), nullptr);
         QCOMPARE(problems.first(),
                  QStringLiteral("frequencies: expected ten frequencies (channels 0 to 9), got "
-                                "100000"));
+                                "2000"));
         QCOMPARE(problems.size(), 12);
-        QCOMPARE(problems.last(), QStringLiteral("frequencies: 99990 more wrong entries after the "
+        QCOMPARE(problems.last(), QStringLiteral("frequencies: 1990 more wrong entries after the "
                                                  "first 10, not listed"));
     }
 
