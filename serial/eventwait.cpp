@@ -5,12 +5,42 @@
 
 #include <limits>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace serialports {
+
+namespace {
+
+// Blocks until the next event arrives or the deadline passes, then serves what came.
+void waitForEvents(const QDeadlineTimer &deadline)
+{
+#ifdef Q_OS_WIN
+    // Qt's dispatcher would block with no time-out of its own, counting on the wake timer's
+    // message; under Wine that message can be lost (the multimedia timer thread ends with a timer
+    // still set), and a wait with nothing else to wake it never ended. The system's own time-out
+    // bounds this one. Alertable, so that the port's completions run as in Qt's own wait.
+    const DWORD ms =
+        deadline.isForever()
+            ? INFINITE
+            : DWORD(qBound<qint64>(0, (deadline.remainingTimeNSecs() + 999999) / 1000000,
+                                   qint64(INFINITE) - 1));
+    ::MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT,
+                                  MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+#else
+    Q_UNUSED(deadline);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+#endif
+}
+
+} // namespace
 
 bool waitUntil(const QDeadlineTimer &deadline, const std::function<bool()> &done)
 {
-    // The timer guarantees an event at the deadline, so blocking for the next event never
-    // oversleeps it.
+    // The timer wakes the wait at the deadline to the millisecond, so blocking for the next event
+    // never oversleeps it.
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
@@ -22,7 +52,7 @@ bool waitUntil(const QDeadlineTimer &deadline, const std::function<bool()> &done
         if (!deadline.isForever())
             wake.start(int(qMin<qint64>((deadline.remainingTimeNSecs() + 999999) / 1000000,
                                         std::numeric_limits<int>::max())));
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        waitForEvents(deadline);
     }
 }
 

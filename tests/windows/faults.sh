@@ -110,16 +110,10 @@ fault_run() {
     "${run[@]}" "$command" --port "$port" $ctl_options ${profile:+"$profile"} --trace "$trace" \
         >"$base.stdout" 2>"$base.stderr"
     rc=$?
-    # Wine 8 has been seen, once in many runs, to hang one run of a row to its time-out. The row
-    # gets one more run; the hung run's files are kept and the row's line says so.
-    if [ "$rc" -eq 124 ] && [ "$side" = wine ]; then
-        for f in "$base".{stdout,stderr,trace}; do [ ! -e "$f" ] || mv "$f" "$f.hung"; done
-        # shellcheck disable=SC2086
-        "${run[@]}" "$command" --port "$port" $ctl_options ${profile:+"$profile"} --trace "$trace" \
-            >"$base.stdout" 2>"$base.stderr"
-        rc=$?
-        last=$(tr -d '\r' <"$base.trace.hung" 2>/dev/null | tail -n1 | cut -c1-80)
-        echo "the first hung; its trace ends: ${last:-nothing traced}" >"$base.hung"
+    # A hung run says where it stopped.
+    if [ "$rc" -eq 124 ]; then
+        last=$(tr -d '\r' <"$base.trace" 2>/dev/null | tail -n1 | cut -c1-80)
+        echo "hung; its trace ends: ${last:-nothing traced}" >"$base.hung"
     fi
     fault_result "$base.result" "$rc" "$base.stdout" "$base.stderr" "$port"
 }
@@ -165,9 +159,9 @@ for i in "${!fault_rows[@]}"; do
     linux_result=$(cat "$work/fault$i-linux.result" 2>/dev/null)
     wine_result=$(cat "$work/fault$i-wine.result" 2>/dev/null)
     hung=
-    [ ! -e "$work/fault$i-wine.hung" ] || hung=" (run twice: $(cat "$work/fault$i-wine.hung"))"
+    [ ! -e "$work/fault$i-wine.hung" ] || hung=" ($(cat "$work/fault$i-wine.hung"))"
     if [ -n "$linux_result" ] && [ "$wine_result" = "$linux_result" ]; then
-        pass "tmx9ctl.exe $name: status ${wine_result%%|*}, as on Linux$hung"
+        pass "tmx9ctl.exe $name: status ${wine_result%%|*}, as on Linux"
     else
         fail "tmx9ctl.exe $name" "Linux: $linux_result" "Wine:  $wine_result$hung" \
             "outputs and traces: $work/fault$i-{linux,wine}.*" "$reproduce"

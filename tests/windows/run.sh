@@ -172,6 +172,17 @@ linux_rc() {
     echo $?
 }
 
+# --- The serial engine's wait, in a console program as tmx9ctl.exe ---
+waits_exe=$win/tests/windows/wine_waits.exe
+if [ -f "$waits_exe" ]; then
+    out=$(WINEPATH="$(winpath "$qt/bin")" timeout 120 wine "$waits_exe" 1000 2>"$work/stderr.txt" | tr -d '\r')
+    rc=$?
+    [ "$rc" -eq 0 ] && pass "1,000 short waits, each ended at its deadline (wine_waits.exe)" ||
+        fail "short waits (wine_waits.exe)" "status $rc (124: a wait never ended)" "$out" "$reproduce"
+else
+    fail "short waits" "$waits_exe is missing: build with tests on" "$reproduce"
+fi
+
 # --- tmx9ctl.exe ---
 version=$(sed -n 's/^project(tmx9-config VERSION \([0-9.]*\).*/\1/p' "$here/../../CMakeLists.txt")
 wine_ctl --version
